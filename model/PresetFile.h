@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/Preset.h"
+
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qob {
+
+// The fixed text every failed load starts with; the detail follows it.
+inline constexpr const char* kInvalidPresetText = "Invalid QOB-TANDRIX Preset File!";
+inline constexpr const char* kPresetFileFilter = "QOB TANDRIX Preset File(*.qob)|*.qob";
+
+struct ReadResult {
+    std::optional<Preset> preset; // set only on success
+    int line = 0;                 // 1-based line of the failure, 0 when not about a line
+    std::string detail;           // what was expected and what was found (UTF-8)
+};
+
+// Reads a whole file's bytes on top of `base`: fields the file does not carry (PresetIndex, the
+// Explain of a SysEx record, the SysExTail of other records) keep the values of `base`.
+ReadResult readPreset(std::string_view bytes, const Preset& base = Preset{});
+
+// The one layout the writer produces (511 lines, CR LF).
+std::string writePreset(const Preset& preset);
+
+struct FileResult {
+    bool ok = true;
+    std::string detail; // UTF-8: line and item, or the path and the OS reason
+};
+
+// Loads `path` into `preset` only when the whole file is valid; on failure `preset` is untouched.
+FileResult loadPresetFile(const QString& path, Preset& preset);
+
+// Atomic: a temporary file renamed over `path`, so an existing file stays intact on failure.
+FileResult savePresetFile(const QString& path, const Preset& preset);
+
+} // namespace qob

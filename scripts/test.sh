@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Everything `make test` runs: unit and CLI tests, the core tests again under ASan+UBSan, and a
+# fuzz run of the preset reader.
+set -euo pipefail
+build=${1:-build}
+asan=${2:-build-asan}
+fuzz=${3:-build-fuzz}
+seconds=${4:-30}
+jobs=${5:-2}
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+chmod 700 "$XDG_RUNTIME_DIR"
+
+echo "== unit and CLI tests"
+ctest --test-dir "$build" --output-on-failure -j "$jobs"
+
+echo "== core tests under AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake -S . -B "$asan" -DQOB_CORE_ONLY=ON -DQOB_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$asan" -j "$jobs"
+ctest --test-dir "$asan" --output-on-failure -j "$jobs"
+
+echo "== fuzzing the preset reader for ${seconds}s"
+bash scripts/fuzz.sh "$fuzz" "$seconds" "$jobs"
+
+echo "== all tests passed"

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qob {
+
+// Windows-1252 <-> Unicode. The five bytes the code page leaves undefined map to the C1
+// controls U+0081, U+008D, U+008F, U+0090, U+009D, so every byte round-trips.
+QString fromCp1252(std::string_view bytes);
+// nullopt when a character has no Windows-1252 byte.
+std::optional<std::string> toCp1252(const QString& text);
+
+} // namespace qob

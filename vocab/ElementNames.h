@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <string>
+
+namespace qob {
+
+// A number with its sign position: " 1", " 16", "-3".
+std::string numberText(int n);
+
+// "V Pot  1", "Fader Master", "Transport: STOP"; empty outside 0..55.
+std::string elementName(int element);
+// The file's section header, "* : V_Pot  1" .. "* : Button  16".
+std::string elementHeader(int element);
+
+// Bank partner of a bank-1 element (0..15 +32, 18..25 +30) or of a bank-2 element; an element
+// without a partner maps to itself.
+int bank2Partner(int element);
+int bank1Partner(int element);
+
+bool isButton(int element);         // 18..25, 48..55
+bool isKey(int element);            // buttons and transport keys: 18..30, 48..55
+bool isVPotOrFader(int element);    // 0..15, 32..47
+
+} // namespace qob
