@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "device/DeviceDump.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string_view>
+
+namespace qob {
+namespace {
+
+// Image layout.
+constexpr std::size_t kNameOffset = 0;
+constexpr std::size_t kLimitsOffset = 11;
+constexpr std::size_t kLimitBytes = 2;
+
+// Record layout: the DAW half, then the MIDI half, each 4 single bytes and 8 bytes of text or
+// SysEx tail.
+constexpr std::size_t kDawHalfOffset = 0;
+constexpr std::size_t kMidiHalfOffset = 12;
+constexpr std::size_t kHalfTailOffset = 4;
+
+// Block layout.
+constexpr std::array<std::uint8_t, 7> kBlockHeader{kSysExStart, 0x7D, 0x12, 0x34, 0x10, 0x02, 0x21};
+constexpr std::size_t kSlotOffset = 7;
+constexpr std::size_t kAddressLowOffset = 8;
+constexpr std::size_t kAddressHighOffset = 9; // high nibble address, low nibble top bits d0..d3
+constexpr std::size_t kLowDataOffset = 10;
+constexpr std::size_t kTopBitsHighOffset = 14; // top bits of d4..d7
+constexpr std::size_t kHighDataOffset = 15;
+constexpr std::size_t kEndOffset = 19;
+constexpr std::size_t kDataGroupBytes = 4;
+constexpr int kAddressLowBits = 7;
+constexpr int kAddressHighShift = 4;
+constexpr std::uint8_t kDataBitsMask = 0x7F;
+constexpr int kTopBitShift = 7;
+// The last block leaves the address sequence; the surface takes 1023 as its mark.
+constexpr int kLastBlockAddress = 1023;
+
+void putText(DeviceDump& image, std::size_t offset, std::string_view text, std::size_t width) {
+    const std::size_t n = std::min(text.size(), width);
+    auto out = image.begin() + static_cast<std::ptrdiff_t>(offset);
+    out = std::copy_n(reinterpret_cast<const std::uint8_t*>(text.data()), n, out);
+    std::fill_n(out, width - n, kDumpTextPad);
+}
+
+void putLimit(DeviceDump& image, std::size_t offset, std::int16_t v) {
+    // Division truncates toward zero, so -255..-1 get a high byte of 0.
+    image[offset] = static_cast<std::uint8_t>(v / 256);
+    image[offset + 1] = static_cast<std::uint8_t>(v & 0xFF);
+}
+
+void putHalf(DeviceDump& image, std::size_t offset, const ElementAssignment& a, bool sysExTail) {
+    image[offset] = a.Mode;
+    image[offset + 1] = a.Status;
+    image[offset + 2] = a.Data1;
+    image[offset + 3] = a.Data2;
+    if (sysExTail)
+        std::copy(a.SysExTail.begin(), a.SysExTail.end(),
+                  image.begin() + static_cast<std::ptrdiff_t>(offset + kHalfTailOffset));
+    else
+        putText(image, offset + kHalfTailOffset, a.Explain, kDumpExplainBytes);
+}
+
+// Four data bytes with bit 7 cleared, their top bits gathered into the low nibble of `topBits`.
+void putDataGroup(DumpBlock& block, std::size_t dataOffset, std::size_t topBitsOffset,
+                  const std::uint8_t* data) {
+    for (std::size_t k = 0; k < kDataGroupBytes; ++k) {
+        block[topBitsOffset] |= static_cast<std::uint8_t>((data[k] >> kTopBitShift) << k);
+        block[dataOffset + k] = data[k] & kDataBitsMask;
+    }
+}
+
+} // namespace
+
+DumpResult BuildDeviceDump(const Preset& preset) {
+    struct Limit {
+        std::string_view field;
+        int number;
+        std::int16_t value;
+    };
+    const std::array<Limit, 4> limits{{
+        {"Fader Limit", 1, preset.FaderLimit[0]},
+        {"Fader Limit", 2, preset.FaderLimit[1]},
+        {"V_Pot Limit", 1, preset.VPotLimit[0]},
+        {"V_Pot Limit", 2, preset.VPotLimit[1]},
+    }};
+    for (const auto& limit : limits)
+        if (limit.value < kDumpLimitMin)
+            return {std::nullopt,
+                    std::string(limit.field) + " value " + std::to_string(limit.number) + " is " +
+                        std::to_string(limit.value) + ": outside " + std::to_string(kDumpLimitMin) +
+                        ".." + std::to_string(kDumpLimitMax)};
+
+    DeviceDump image{};
+    putText(image, kNameOffset, preset.Name, kDumpNameBytes);
+    std::size_t p = kLimitsOffset;
+    for (const auto& limit : limits) {
+        putLimit(image, p, limit.value);
+        p += kLimitBytes;
+    }
+    for (const ElementSlot& slot : preset.Elements) {
+        putHalf(image, p + kDawHalfOffset, slot.Daw, false);
+        putHalf(image, p + kMidiHalfOffset, slot.Midi, slot.Midi.Status == kStatusSysEx);
+        p += kDumpRecordBytes;
+    }
+    std::fill(image.begin() + kDumpFillerOffset, image.end(), kDumpFiller);
+    return {image, {}};
+}
+
+DumpBlock makeDumpBlock(const DeviceDump& image, int block, int slot) {
+    if (block < 0 || block >= kDumpBlocks)
+        throw std::out_of_range("dump block " + std::to_string(block) + " outside 0..191");
+    if (slot < kFirstPresetSlot || slot > kLastPresetSlot)
+        throw std::out_of_range("preset slot " + std::to_string(slot) + " outside 1..8");
+
+    DumpBlock out{};
+    std::copy(kBlockHeader.begin(), kBlockHeader.end(), out.begin());
+    out[kSlotOffset] = static_cast<std::uint8_t>(slot - kFirstPresetSlot);
+    const int address = block == kDumpBlocks - 1 ? kLastBlockAddress : block;
+    out[kAddressLowOffset] = static_cast<std::uint8_t>(address & ((1 << kAddressLowBits) - 1));
+    out[kAddressHighOffset] =
+        static_cast<std::uint8_t>((address >> kAddressLowBits) << kAddressHighShift);
+    const std::uint8_t* data = image.data() + static_cast<std::size_t>(block) * kDumpBlockDataBytes;
+    putDataGroup(out, kLowDataOffset, kAddressHighOffset, data);
+    putDataGroup(out, kHighDataOffset, kTopBitsHighOffset, data + kDataGroupBytes);
+    out[kEndOffset] = kSysExEnd;
+    return out;
+}
+
+DumpBlocks makeDumpBlocks(const DeviceDump& image, int slot) {
+    DumpBlocks blocks;
+    for (int i = 0; i < kDumpBlocks; ++i)
+        blocks[static_cast<std::size_t>(i)] = makeDumpBlock(image, i, slot);
+    return blocks;
+}
+
+bool isWellFormedBlock(const DumpBlock& block) {
+    return block.front() == kSysExStart && block.back() == kSysExEnd &&
+           std::all_of(block.begin() + 1, block.end() - 1,
+                       [](std::uint8_t b) { return b <= kDataBitsMask; });
+}
+
+} // namespace qob
