@@ -33,7 +33,7 @@ constexpr int kAddressLowBits = 7;
 constexpr int kAddressHighShift = 4;
 constexpr std::uint8_t kDataBitsMask = 0x7F;
 constexpr int kTopBitShift = 7;
-// The last block leaves the address sequence; the surface takes 1023 as its mark.
+// The last block leaves the address sequence: it goes out as address 1023 (7F, 70).
 constexpr int kLastBlockAddress = 1023;
 
 void putText(DeviceDump& image, std::size_t offset, std::string_view text, std::size_t width) {
@@ -61,13 +61,33 @@ void putHalf(DeviceDump& image, std::size_t offset, const ElementAssignment& a, 
         putText(image, offset + kHalfTailOffset, a.Explain, kDumpExplainBytes);
 }
 
-// Four data bytes with bit 7 cleared, their top bits gathered into the low nibble of `topBits`.
-void putDataGroup(DumpBlock& block, std::size_t dataOffset, std::size_t topBitsOffset,
-                  const std::uint8_t* data) {
+// Four data bytes with bit 7 cleared; returns their top bits as bits 0..3.
+std::uint8_t putDataGroup(std::uint8_t* out, const std::uint8_t* data) {
+    unsigned topBits = 0;
     for (std::size_t k = 0; k < kDataGroupBytes; ++k) {
-        block[topBitsOffset] |= static_cast<std::uint8_t>((data[k] >> kTopBitShift) << k);
-        block[dataOffset + k] = data[k] & kDataBitsMask;
+        topBits |= static_cast<unsigned>(data[k] >> kTopBitShift) << k;
+        out[k] = data[k] & kDataBitsMask;
     }
+    return static_cast<std::uint8_t>(topBits);
+}
+
+void checkSlot(int slot) {
+    if (slot < kFirstPresetSlot || slot > kLastPresetSlot)
+        throw std::out_of_range("preset slot " + std::to_string(slot) + " outside 1..8");
+}
+
+// Every byte is written, so `out` may hold anything before.
+void fillBlock(DumpBlock& out, const DeviceDump& image, int block, int slot) {
+    std::copy(kBlockHeader.begin(), kBlockHeader.end(), out.begin());
+    out[kSlotOffset] = static_cast<std::uint8_t>(slot - kFirstPresetSlot);
+    const int address = block == kDumpBlocks - 1 ? kLastBlockAddress : block;
+    out[kAddressLowOffset] = static_cast<std::uint8_t>(address & ((1 << kAddressLowBits) - 1));
+    const std::uint8_t* data = image.data() + static_cast<std::size_t>(block) * kDumpBlockDataBytes;
+    const std::uint8_t lowTopBits = putDataGroup(&out[kLowDataOffset], data);
+    out[kAddressHighOffset] =
+        static_cast<std::uint8_t>(((address >> kAddressLowBits) << kAddressHighShift) | lowTopBits);
+    out[kTopBitsHighOffset] = putDataGroup(&out[kHighDataOffset], data + kDataGroupBytes);
+    out[kEndOffset] = kSysExEnd;
 }
 
 } // namespace
@@ -110,27 +130,17 @@ DumpResult BuildDeviceDump(const Preset& preset) {
 DumpBlock makeDumpBlock(const DeviceDump& image, int block, int slot) {
     if (block < 0 || block >= kDumpBlocks)
         throw std::out_of_range("dump block " + std::to_string(block) + " outside 0..191");
-    if (slot < kFirstPresetSlot || slot > kLastPresetSlot)
-        throw std::out_of_range("preset slot " + std::to_string(slot) + " outside 1..8");
-
-    DumpBlock out{};
-    std::copy(kBlockHeader.begin(), kBlockHeader.end(), out.begin());
-    out[kSlotOffset] = static_cast<std::uint8_t>(slot - kFirstPresetSlot);
-    const int address = block == kDumpBlocks - 1 ? kLastBlockAddress : block;
-    out[kAddressLowOffset] = static_cast<std::uint8_t>(address & ((1 << kAddressLowBits) - 1));
-    out[kAddressHighOffset] =
-        static_cast<std::uint8_t>((address >> kAddressLowBits) << kAddressHighShift);
-    const std::uint8_t* data = image.data() + static_cast<std::size_t>(block) * kDumpBlockDataBytes;
-    putDataGroup(out, kLowDataOffset, kAddressHighOffset, data);
-    putDataGroup(out, kHighDataOffset, kTopBitsHighOffset, data + kDataGroupBytes);
-    out[kEndOffset] = kSysExEnd;
+    checkSlot(slot);
+    DumpBlock out;
+    fillBlock(out, image, block, slot);
     return out;
 }
 
 DumpBlocks makeDumpBlocks(const DeviceDump& image, int slot) {
+    checkSlot(slot);
     DumpBlocks blocks;
     for (int i = 0; i < kDumpBlocks; ++i)
-        blocks[static_cast<std::size_t>(i)] = makeDumpBlock(image, i, slot);
+        fillBlock(blocks[static_cast<std::size_t>(i)], image, i, slot);
     return blocks;
 }
 
