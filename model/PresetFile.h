@@ -25,6 +25,9 @@ struct ReadResult {
 // Explain of a SysEx record, the SysExTail of other records) keep the values of `base`.
 ReadResult readPreset(std::string_view bytes, const Preset& base = Preset{});
 
+// "line N: detail" for a failed read, or the detail alone when it is not about a line.
+std::string failureText(const ReadResult& result);
+
 // The one layout the writer produces (511 lines, CR LF).
 std::string writePreset(const Preset& preset);
 
