@@ -13,13 +13,13 @@
 
 namespace {
 
-struct Run {
+struct Outcome {
     int status = -1;
     QString out;
     QString err;
 };
 
-Run qob(const QStringList& args) {
+Outcome qob(const QStringList& args) {
     QProcess p;
     p.start(QStringLiteral(QOB_CLI), args);
     p.waitForFinished(30000);
@@ -48,7 +48,7 @@ protected:
 };
 
 TEST_F(CliTest, CopyReproducesTheWritersBytesAndConvertsTheImage) {
-    const Run copy = qob({"copy", kDefault, "-o", path("out.qob")});
+    const Outcome copy = qob({"copy", kDefault, "-o", path("out.qob")});
     ASSERT_EQ(copy.status, 0) << copy.err.toStdString();
     EXPECT_EQ(readAll(path("out.qob")), readAll(kDefault));
 
@@ -92,7 +92,7 @@ TEST_F(CliTest, ShowPrintsThePanelTextsOfBothLayers) {
     p.Elements[20].Midi = {0, 0xFF, 5, 69, "Quit", {}};
     writeAll(path("p.qob"), QByteArray::fromStdString(qob::writePreset(p)));
 
-    const Run all = qob({"show", path("p.qob")});
+    const Outcome all = qob({"show", path("p.qob")});
     ASSERT_EQ(all.status, 0) << all.err.toStdString();
     EXPECT_TRUE(all.out.contains("Show Me"));
     EXPECT_TRUE(all.out.contains(QRegularExpression("Fader  2 +Drawbar +176, 7, 100 +Vol 2")))
@@ -100,7 +100,7 @@ TEST_F(CliTest, ShowPrintsThePanelTextsOfBothLayers) {
     EXPECT_TRUE(all.out.contains("7F 7F 06 01 F7"));
     EXPECT_TRUE(all.out.contains(QRegularExpression("Button  3 +PC Key +<Ctrl\\+Alt> <F12> +Quit")));
 
-    const Run daw = qob({"show", path("p.qob"), "--layer", "daw"});
+    const Outcome daw = qob({"show", path("p.qob"), "--layer", "daw"});
     EXPECT_TRUE(daw.out.contains("DAW layer"));
     EXPECT_FALSE(daw.out.contains("MIDI layer"));
 }
@@ -112,7 +112,7 @@ TEST_F(CliTest, BadInputFailsWithTheFixedTextAndWritesNothing) {
     writeAll(path("keep.qob"), "precious");
 
     for (const char* cmd : {"copy", "image", "syx"}) {
-        const Run r = qob({cmd, path("bad.qob"), "-o", path("keep.qob")});
+        const Outcome r = qob({cmd, path("bad.qob"), "-o", path("keep.qob")});
         EXPECT_EQ(r.status, 1) << cmd;
         EXPECT_TRUE(r.err.startsWith("Invalid QOB-TANDRIX Preset File!")) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains("line ")) << "the detail says where";
@@ -128,7 +128,7 @@ TEST_F(CliTest, UnencodableLimitIsRefused) {
     p.FaderLimit[1] = -256;
     writeAll(path("limit.qob"), QByteArray::fromStdString(qob::writePreset(p)));
     EXPECT_EQ(qob({"check", path("limit.qob")}).status, 0);
-    const Run r = qob({"syx", path("limit.qob"), "-o", path("limit.syx")});
+    const Outcome r = qob({"syx", path("limit.qob"), "-o", path("limit.syx")});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains("-256")) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(path("limit.syx")));
