@@ -1,0 +1,215 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/main/ElementMap.h"
+#include "ui/main/Skin.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+using namespace qob;
+
+constexpr qreal kRatios[] = {1.0, 2.0};
+
+bool isKey(QRgb px) {
+    return (px & 0xFFFFFF) == (kKeyColour.rgb() & 0xFFFFFF);
+}
+
+// A colour the eye reads as the key but the cut-out misses: the fringe we must never leave.
+bool isNearKey(QRgb px) {
+    return !isKey(px) && qRed(px) > 200 && qGreen(px) < 60 && qBlue(px) < 60;
+}
+
+QRect physical(const QRect& logical, qreal dpr) {
+    return QRect(
+        QPoint(qRound(logical.left() * dpr), qRound(logical.top() * dpr)),
+        QPoint(qRound((logical.right() + 1) * dpr) - 1, qRound((logical.bottom() + 1) * dpr) - 1));
+}
+
+QRgb at(const QImage& image, qreal logicalX, qreal logicalY) {
+    const qreal dpr = image.devicePixelRatio();
+    return image.pixel(static_cast<int>(std::floor(logicalX * dpr)),
+                       static_cast<int>(std::floor(logicalY * dpr)));
+}
+
+// Points well inside a region: its centre and four points halfway to its edges (for the
+// Wheel, on a circle at 80 % of its radius).
+std::vector<QPointF> innerPoints(const Region& r) {
+    const qreal cx = (r.left + r.right) / 2.0;
+    const qreal cy = (r.top + r.bottom) / 2.0;
+    if (r.kind == RegionKind::Wheel) {
+        const qreal d = 0.8 * kWheelRadius;
+        return {{cx, cy}, {cx - d, cy}, {cx + d, cy}, {cx, cy - d}, {cx, cy + d}};
+    }
+    const qreal hx = (r.right - r.left) / 4.0;
+    const qreal hy = (r.bottom - r.top) / 4.0;
+    return {
+        {cx, cy}, {cx - hx, cy - hy}, {cx + hx, cy - hy}, {cx - hx, cy + hy}, {cx + hx, cy + hy}};
+}
+
+class SkinTest : public ::testing::TestWithParam<qreal> {};
+
+TEST_P(SkinTest, SizeAndRatio) {
+    const qreal dpr = GetParam();
+    const QImage skin = renderSkin(dpr);
+    ASSERT_FALSE(skin.isNull());
+    EXPECT_EQ(skin.devicePixelRatio(), dpr);
+    EXPECT_EQ(skin.width(), qRound(kSkinWidth * dpr));
+    EXPECT_EQ(skin.height(), qRound(kSkinHeight * dpr));
+    EXPECT_EQ(skin.deviceIndependentSize().toSize(), QSize(kSkinWidth, kSkinHeight));
+    EXPECT_FALSE(skin.hasAlphaChannel());
+}
+
+TEST_P(SkinTest, KeyColourOutsideTheSurface) {
+    const qreal dpr = GetParam();
+    const QImage skin = renderSkin(dpr);
+    const QRect box = physical(kSurfaceBox, dpr);
+    int wrong = 0;
+    for (int y = 0; y < skin.height(); ++y)
+        for (int x = 0; x < skin.width(); ++x)
+            if (!box.contains(x, y) && !isKey(skin.pixel(x, y)))
+                ++wrong;
+    EXPECT_EQ(wrong, 0);
+
+    // The outline is rounded inside the box, so its corners are key too.
+    for (const QPoint corner : {box.topLeft(), box.topRight(), box.bottomLeft(), box.bottomRight()})
+        EXPECT_TRUE(isKey(skin.pixel(corner))) << corner.x() << "," << corner.y();
+}
+
+TEST_P(SkinTest, KeyColourOnlyAtTheRoundedCorners) {
+    // Inside the box, key pixels may only appear where the outline rounds its corners: a key
+    // pixel anywhere else is a hole in the window.
+    const qreal dpr = GetParam();
+    const QImage skin = renderSkin(dpr);
+    constexpr int kCorner = 24;
+    const QRect inner = kSurfaceBox.adjusted(kCorner, 0, -kCorner, 0);
+    const QRect innerTall = kSurfaceBox.adjusted(0, kCorner, 0, -kCorner);
+    int holes = 0;
+    for (int y = kSurfaceBox.top(); y <= kSurfaceBox.bottom(); ++y)
+        for (int x = kSurfaceBox.left(); x <= kSurfaceBox.right(); ++x)
+            if ((inner.contains(x, y) || innerTall.contains(x, y)) &&
+                isKey(at(skin, x + 0.5, y + 0.5)))
+                ++holes;
+    EXPECT_EQ(holes, 0);
+}
+
+TEST_P(SkinTest, DisplayFieldIsExactlyThePanelColour) {
+    const qreal dpr = GetParam();
+    const QImage skin = renderSkin(dpr);
+    // The panel's labels lie on x 643..912, y 88..150 (inclusive).
+    ASSERT_EQ(kDisplayField, QRect(QPoint(643, 88), QPoint(912, 150)));
+    const QRect field = physical(kDisplayField, dpr);
+    int wrong = 0;
+    for (int y = field.top(); y <= field.bottom(); ++y)
+        for (int x = field.left(); x <= field.right(); ++x)
+            if ((skin.pixel(x, y) & 0xFFFFFF) != (kDisplayFieldColour.rgb() & 0xFFFFFF))
+                ++wrong;
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_P(SkinTest, EveryRegionIsDrawn) {
+    const QImage skin = renderSkin(GetParam());
+    const QRgb field = kDisplayFieldColour.rgb() & 0xFFFFFF;
+    for (const Region& r : kRegions)
+        for (const QPointF& p : innerPoints(r)) {
+            const QRgb px = at(skin, p.x(), p.y());
+            EXPECT_FALSE(isKey(px)) << r.label << " at " << p.x() << "," << p.y();
+            EXPECT_NE(px & 0xFFFFFF, field) << r.label;
+        }
+}
+
+TEST_P(SkinTest, NoPixelNearTheKeyColour) {
+    const QImage skin = renderSkin(GetParam());
+    int fringe = 0;
+    for (int y = 0; y < skin.height(); ++y)
+        for (int x = 0; x < skin.width(); ++x)
+            if (isNearKey(skin.pixel(x, y)))
+                ++fringe;
+    EXPECT_EQ(fringe, 0);
+}
+
+TEST_P(SkinTest, LitButton) {
+    const qreal dpr = GetParam();
+    const QImage lit = renderLitButton(dpr);
+    ASSERT_FALSE(lit.isNull());
+    EXPECT_EQ(lit.deviceIndependentSize().toSize(), QSize(kLitButtonWidth, kLitButtonHeight));
+    EXPECT_EQ(lit.size(), QSize(qRound(kLitButtonWidth * dpr), qRound(kLitButtonHeight * dpr)));
+    EXPECT_FALSE(lit.hasAlphaChannel());
+    int keyOrFringe = 0;
+    for (int y = 0; y < lit.height(); ++y)
+        for (int x = 0; x < lit.width(); ++x)
+            if (isKey(lit.pixel(x, y)) || isNearKey(lit.pixel(x, y)))
+                ++keyOrFringe;
+    EXPECT_EQ(keyOrFringe, 0);
+    // Lit means bright: the middle of the key is clearly lighter than the unlit skin there.
+    const QRgb middle = lit.pixel(lit.width() / 2, lit.height() / 2);
+    EXPECT_GT(qGray(middle), 150);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ratios, SkinTest, ::testing::ValuesIn(kRatios));
+
+TEST(SkinArtwork, EveryTemplateExistsAtItsRegionSize) {
+    // Each template is drawn scaled into its region; a missing id draws nothing and a box of
+    // another size stretches the artwork or shifts it off the hit-test rectangle.
+    QFile file(QString::fromLatin1(kSkinResource));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QSvgRenderer renderer(file.readAll());
+    ASSERT_TRUE(renderer.isValid());
+    EXPECT_EQ(renderer.viewBoxF(), QRectF(0, 0, kSkinWidth, kSkinHeight));
+    for (const Region& r : kRegions) {
+        const QString id = skinTemplateId(r);
+        ASSERT_TRUE(renderer.elementExists(id)) << id.toStdString();
+        const QRectF bounds = renderer.boundsOnElement(id);
+        EXPECT_EQ(bounds, QRectF(0, 0, r.right - r.left, r.bottom - r.top))
+            << id.toStdString() << ": " << bounds.x() << "," << bounds.y() << " " << bounds.width()
+            << "x" << bounds.height();
+    }
+}
+
+TEST(SkinArtwork, UnreadableArtworkStillGivesAVisibleSurface) {
+    // A window whose every pixel is key would be invisible and impossible to close.
+    for (const QByteArray& svg : {QByteArray(), QByteArray("<svg><rect")}) {
+        const QImage skin = renderSkinFrom(svg, 1.0);
+        EXPECT_FALSE(isKey(skin.pixel(300, 500)));
+        EXPECT_FALSE(isKey(skin.pixel(kSurfaceBox.center())));
+        EXPECT_TRUE(isKey(skin.pixel(10, 10)));
+        EXPECT_TRUE(isKey(skin.pixel(kSkinWidth - 1, kSkinHeight - 1)));
+        EXPECT_EQ(skin.pixel(700, 120) & 0xFFFFFF, kDisplayFieldColour.rgb() & 0xFFFFFF);
+    }
+}
+
+TEST(SkinArtwork, IconHasAWindowSize) {
+    const QIcon icon = appIcon();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.pixmap(32, 32).deviceIndependentSize().toSize(), QSize(32, 32));
+    EXPECT_TRUE(icon.availableSizes().contains(QSize(32, 32)));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir runtimeDir;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtimeDir.isValid())
+        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+
+    // QOB_SKIN_PNG=/some/skin.png saves the pictures for a look: skin.png, skin@2x.png, and
+    // the lit button beside them.
+    const QString preview = qEnvironmentVariable("QOB_SKIN_PNG");
+    if (!preview.isEmpty()) {
+        const QString stem = preview.endsWith(QLatin1String(".png")) ? preview.chopped(4) : preview;
+        qob::renderSkin(1.0).save(stem + QLatin1String(".png"));
+        qob::renderSkin(2.0).save(stem + QLatin1String("@2x.png"));
+        qob::renderLitButton(4.0).save(stem + QLatin1String("-lit@4x.png"));
+    }
+    return RUN_ALL_TESTS();
+}
