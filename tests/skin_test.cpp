@@ -16,7 +16,7 @@ namespace {
 
 using namespace qob;
 
-constexpr qreal kRatios[] = {1.0, 2.0};
+constexpr qreal kRatios[] = {1.0, 1.5, 2.0};
 
 bool isKey(QRgb px) {
     return (px & 0xFFFFFF) == (kKeyColour.rgb() & 0xFFFFFF);
