@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/main/FileActions.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+
+namespace qob {
+
+QString defaultPresetPath(const QString& folder) {
+    const QString name = QString::fromLatin1(kDefaultPresetName);
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+QString qtFileFilter(std::string_view filter) {
+    const QString text = QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size()));
+    const qsizetype bar = text.indexOf(QLatin1Char('|'));
+    if (bar < 0)
+        return text;
+    return text.left(bar) + QStringLiteral(" (") + text.mid(bar + 1) + QLatin1Char(')');
+}
+
+void showMessageBox(QWidget* parent, const QString& text, const QString& informative) {
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    box.setText(text);
+    box.setInformativeText(informative);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+QString askFileNameDialog(QWidget* parent, const QString& title, const QString& filter, bool save) {
+    if (save)
+        return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+}
+
+} // namespace qob

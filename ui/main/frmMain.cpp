@@ -1,0 +1,426 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/main/frmMain.h"
+
+#include "model/PresetFile.h"
+#include "ui/main/ElementMap.h"
+#include "ui/main/FileActions.h"
+#include "ui/main/LitPicture.h"
+#include "ui/main/PanelLabel.h"
+#include "ui/main/PanelLayout.h"
+#include "ui/main/Skin.h"
+#include "vocab/Cp1252.h"
+#include "vocab/ElementNames.h"
+#include "vocab/Text.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+namespace qob {
+
+namespace {
+
+const char* const kSaveFailedText = "Couldn't save QOB-TANDRIX Preset File!";
+
+QString panelString(const std::string& bytes) {
+    return fromCp1252(bytes);
+}
+
+int buttonCode(Qt::MouseButtons buttons) {
+    int code = 0;
+    if (buttons & Qt::LeftButton)
+        code |= frmMain::kLeftButton;
+    if (buttons & Qt::RightButton)
+        code |= frmMain::kRightButton;
+    if (buttons & Qt::MiddleButton)
+        code |= frmMain::kMiddleButton;
+    return code;
+}
+
+int shiftCode(Qt::KeyboardModifiers modifiers) {
+    return ((modifiers & Qt::ShiftModifier) ? 1 : 0) | ((modifiers & Qt::ControlModifier) ? 2 : 0) |
+           ((modifiers & Qt::AltModifier) ? 4 : 0);
+}
+
+bool isElement(int code) {
+    return code >= 0 && code < kElementCount;
+}
+
+} // namespace
+
+frmMain::frmMain(Preset& preset, EditorState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_preset(preset), m_state(state) {
+    m_seams.showMessage = [this](const QString& text, const QString& informative) {
+        showMessageBox(this, text, informative);
+    };
+    m_seams.askFileName = [this](const QString& title, const QString& filter, bool save) {
+        return askFileNameDialog(this, title, filter, save);
+    };
+    m_seams.endProgram = [] { QCoreApplication::exit(0); };
+    setUpWindow();
+    buildPanel();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::setUpWindow() {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Form1"));
+    setWindowIcon(appIcon());
+    setFixedSize(kWindowWidth, kWindowHeight);
+    // Form_MouseMove runs on hover, not only while a button is held.
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    m_skin1x = renderSkin(1.0).convertToFormat(QImage::Format_RGB32);
+    setMask(QPixmap::fromImage(m_skin1x).createMaskFromColor(kKeyColour, Qt::MaskInColor));
+
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void frmMain::buildPanel() {
+    QFont large(QString::fromLatin1(kPanelFontFamily));
+    large.setBold(true);
+    large.setPointSizeF(kPanelLargePoints);
+    QFont small = large;
+    small.setPointSizeF(kPanelSmallPoints);
+
+    for (const PanelLabelLayout& layout : kPanelLabels) {
+        auto* label = new PanelLabel(this);
+        label->setObjectName(QString::fromLatin1(layout.name));
+        label->setGeometry(layout.rect);
+        label->setFont(layout.large ? large : small);
+        label->setAutoFillBackground(true);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, kDisplayFieldColour);
+        palette.setColor(QPalette::WindowText, QColor(layout.colour));
+        label->setPalette(palette);
+        // Names and labels come from files: never let them be read as markup.
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setIndent(kPanelTextIndent);
+        label->setText(QString::fromLatin1(layout.designText));
+    }
+    const auto label = [this](const char* name) {
+        return findChild<PanelLabel*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+    };
+    m_elementName = label("Label_Element_Name");
+    m_type = label("Label_Type");
+    m_data = label("Label_Data");
+    m_explain = label("Label_Explain");
+    m_sysEx = label("Label_SysEx");
+    m_dawMidi = label("Label_DAW_MIDI");
+    m_presetName = label("Label_Preset_Name");
+    m_index = label("Label_Index");
+
+    // Created after the labels so that they lie on top (Line_M crosses Label_Explain's edge).
+    for (const PanelLineLayout& layout : kPanelLines) {
+        auto* line = new QFrame(this);
+        line->setObjectName(QString::fromLatin1(layout.name));
+        line->setGeometry(layout.rect());
+        line->setAutoFillBackground(true);
+        QPalette palette = line->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        line->setPalette(palette);
+        line->setAttribute(Qt::WA_TransparentForMouseEvents);
+        if (QLatin1String(layout.name) == QLatin1String("Line_M"))
+            m_lineM = line;
+    }
+
+    const QPixmap lit = QPixmap::fromImage(renderLitButton(devicePixelRatioF()));
+    const auto picture = [this, &lit](const char* name, const QRect& rect) {
+        auto* pic = new LitPicture(this);
+        pic->setObjectName(QString::fromLatin1(name));
+        pic->setGeometry(rect);
+        pic->setPixmap(lit);
+        pic->hide();
+        return pic;
+    };
+    m_picChannelShift = picture("Pic_Channel_Shift", kChannelShiftPicture);
+    m_picSelect = picture("Pic_Select", kSelectPicture);
+    connect(m_picChannelShift, &LitPicture::clicked, this, &frmMain::Pic_Channel_Shift_Click);
+    connect(m_picSelect, &LitPicture::clicked, this, &frmMain::Pic_Select_Click);
+}
+
+void frmMain::startUp(const QString& programFolder) {
+    m_state.ChannelShift = false;
+    m_state.ActiveLayer = Layer::Daw;
+    m_state.MidiPortChosen = false;
+    m_state.DialogOpen = false;
+    m_preset.PresetIndex = 1;
+    m_state.CurrentElement = 0;
+    m_picChannelShift->hide();
+    m_picSelect->hide();
+    loadPreset(defaultPresetPath(programFolder));
+    Display_Current_Element();
+}
+
+bool frmMain::loadPreset(const QString& path) {
+    const FileResult result = loadPresetFile(path, m_preset);
+    if (!result.ok)
+        m_seams.showMessage(QString::fromLatin1(kInvalidPresetText),
+                            QString::fromStdString(result.detail));
+    return result.ok;
+}
+
+void frmMain::openPresetPath(const QString& path) {
+    loadPreset(path);
+    Display_Current_Element();
+}
+
+void frmMain::openPresetFile() {
+    const QString path =
+        m_seams.askFileName(QStringLiteral("Open"), qtFileFilter(kPresetFileFilter), false);
+    if (path.isEmpty())
+        return;
+    openPresetPath(path);
+}
+
+void frmMain::savePresetFileAs() {
+    const QString path =
+        m_seams.askFileName(QStringLiteral("Save As"), qtFileFilter(kPresetFileFilter), true);
+    if (path.isEmpty())
+        return;
+    const FileResult result = savePresetFile(path, m_preset);
+    if (!result.ok)
+        m_seams.showMessage(QString::fromLatin1(kSaveFailedText),
+                            QString::fromStdString(result.detail));
+}
+
+void frmMain::Locate_Element(float X, float Y) {
+    m_state.HoverElement = locateRegion(X, Y, m_state.ChannelShift);
+}
+
+void frmMain::Form_MouseDown(int Button, int /*Shift*/, float X, float Y) {
+    if (m_state.DialogOpen || Button != kLeftButton)
+        return;
+    Locate_Element(X, Y);
+    const int hover = m_state.HoverElement;
+    if (hover == NO_ELEMENT) {
+        startWindowDrag();
+        return;
+    }
+    switch (hover) {
+    case AREA_EXIT:
+        if (m_state.MidiPortChosen)
+            closeMidiPort();
+        m_ended = true;
+        m_seams.endProgram();
+        return;
+    case AREA_SHIFT:
+        m_state.ChannelShift = true;
+        m_picChannelShift->show();
+        m_state.CurrentElement = static_cast<std::int16_t>(bank2Partner(m_state.CurrentElement));
+        Display_Current_Element();
+        return;
+    case AREA_LAYER:
+        m_state.ActiveLayer = Layer::Midi;
+        m_picSelect->show();
+        Display_Current_Element();
+        return;
+    case AREA_OPEN:
+        openPresetFile();
+        return;
+    case AREA_SAVE_AS:
+        savePresetFileAs();
+        return;
+    case AREA_MIDI_DEVICE:
+        showMidiSetupForm();
+        return;
+    case AREA_SEND:
+        if (!m_state.MidiPortChosen)
+            m_seams.showMessage(QStringLiteral("No MIDI Device ! Please Click <MIDI DEVICE>"),
+                                QString());
+        else
+            SendDeviceDump();
+        return;
+    default:
+        break;
+    }
+    if (isElement(hover)) {
+        m_state.CurrentElement = static_cast<std::int16_t>(hover);
+        m_state.DialogOpen = true;
+        showElementSetupForm();
+        Display_Current_Element();
+    }
+}
+
+void frmMain::Form_MouseMove(int /*Button*/, int /*Shift*/, float X, float Y) {
+    if (m_state.PanelRefreshPending)
+        Display_Current_Element();
+    if (m_state.DialogOpen)
+        return;
+    Locate_Element(X, Y);
+    if (isElement(m_state.HoverElement) && m_state.HoverElement != m_state.CurrentElement) {
+        m_state.CurrentElement = m_state.HoverElement;
+        Display_Current_Element();
+    }
+}
+
+void frmMain::Form_Unload() {
+    if (m_state.MidiPortChosen)
+        closeMidiPort();
+}
+
+void frmMain::Pic_Channel_Shift_Click() {
+    m_state.ChannelShift = false;
+    m_picChannelShift->hide();
+    m_state.CurrentElement = static_cast<std::int16_t>(bank1Partner(m_state.CurrentElement));
+    Display_Current_Element();
+}
+
+void frmMain::Pic_Select_Click() {
+    m_state.ActiveLayer = Layer::Daw;
+    m_picSelect->hide();
+    Display_Current_Element();
+}
+
+const ElementAssignment& frmMain::shownRecord() const {
+    return m_preset.Elements[m_state.CurrentElement].record(m_state.ActiveLayer);
+}
+
+void frmMain::Display_Element_Name() {
+    const std::string name = elementName(m_state.CurrentElement);
+    if (!name.empty())
+        m_elementName->setText(panelString(name));
+}
+
+void frmMain::Display_Current_Element() {
+    m_dawMidi->setText(m_state.ActiveLayer == Layer::Midi ? QStringLiteral("MIDI")
+                                                          : QStringLiteral("DAW"));
+    m_presetName->setText(panelString(m_preset.Name));
+    m_index->setText(QStringLiteral("Index : ") + panelString(numberText(m_preset.PresetIndex)));
+    Display_Element_Name();
+    m_lineM->setVisible(true);
+    m_sysEx->setVisible(false);
+    m_type->clear();
+    m_data->clear();
+    m_data->setVisible(true);
+    m_explain->clear();
+    m_explain->setVisible(true);
+    Display_Current_Type();
+    const ElementAssignment& record = shownRecord();
+    if (record.Status == kStatusSysEx) {
+        m_sysEx->setText(panelString(sysexText(record)));
+    } else if (record.Status == kStatusKeyboard) {
+        m_data->setText(panelString(keystrokeText(record.Data1, record.Data2)));
+        m_explain->setText(panelString(record.Explain));
+    } else {
+        Display_MIDI_Event();
+    }
+    m_state.PanelRefreshPending = false;
+}
+
+void frmMain::Display_Current_Type() {
+    const ElementAssignment& record = shownRecord();
+    if (record.Status == kStatusKeyboard) {
+        m_type->setText(QStringLiteral("PC Key"));
+        return;
+    }
+    if (record.Status == kStatusSysEx) {
+        m_lineM->setVisible(false);
+        m_type->setText(QStringLiteral("SysEx"));
+        m_sysEx->clear();
+        m_sysEx->setVisible(true);
+        m_data->setVisible(false);
+        m_explain->setVisible(false);
+        return;
+    }
+    m_type->setText(panelString(modeWord(m_state.CurrentElement, record)));
+}
+
+void frmMain::Display_MIDI_Event() {
+    const ElementAssignment& record = shownRecord();
+    m_data->setText(panelString(midiDataText(record)));
+    if (const auto explain = midiExplainText(record, m_state.ActiveLayer))
+        m_explain->setText(panelString(*explain));
+}
+
+void frmMain::showElementSetupForm() {}
+void frmMain::showMidiSetupForm() {}
+void frmMain::SendDeviceDump() {}
+void frmMain::closeMidiPort() {}
+
+bool frmMain::isKeyColoured(QPointF pos) const {
+    const int x = static_cast<int>(pos.x());
+    const int y = static_cast<int>(pos.y());
+    if (pos.x() < 0 || pos.y() < 0 || !m_skin1x.valid(x, y))
+        return true; // off the picture: nothing is there
+    return m_skin1x.pixel(x, y) == kKeyColour.rgb();
+}
+
+QImage frmMain::screenshot() {
+    QImage image = grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    // grab() paints through the mask; do what the window system does with the key.
+    const QRgb key = kKeyColour.rgb();
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (row[x] == key)
+                row[x] = qRgba(0, 0, 0, 0);
+    }
+    return image;
+}
+
+void frmMain::paintEvent(QPaintEvent* /*event*/) {
+    const qreal ratio = devicePixelRatioF();
+    if (m_skin.isNull() || m_skinRatio != ratio) {
+        m_skin = QPixmap::fromImage(renderSkin(ratio));
+        m_skin.setDevicePixelRatio(ratio);
+        m_skinRatio = ratio;
+    }
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_skin);
+}
+
+void frmMain::startWindowDrag() {
+    if (QWindow* window = windowHandle(); window && window->startSystemMove())
+        return;
+    m_dragging = true;
+    m_dragPointerStart = m_pressGlobal;
+    m_dragWindowStart = pos();
+}
+
+void frmMain::mousePressEvent(QMouseEvent* event) {
+    if (isKeyColoured(event->position()))
+        return;
+    m_pressGlobal = event->globalPosition();
+    Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()),
+                   static_cast<float>(event->position().x()),
+                   static_cast<float>(event->position().y()));
+}
+
+void frmMain::mouseMoveEvent(QMouseEvent* event) {
+    if (m_dragging) {
+        if (event->buttons() & Qt::LeftButton) {
+            const QPointF delta = event->globalPosition() - m_dragPointerStart;
+            move(m_dragWindowStart + delta.toPoint());
+            return;
+        }
+        m_dragging = false; // the release went elsewhere
+    }
+    if (isKeyColoured(event->position()))
+        return;
+    Form_MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()),
+                   static_cast<float>(event->position().x()),
+                   static_cast<float>(event->position().y()));
+}
+
+void frmMain::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        m_dragging = false;
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (!m_ended)
+        Form_Unload();
+    m_ended = true;
+    event->accept();
+}
+
+} // namespace qob

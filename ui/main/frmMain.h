@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/Preset.h"
+
+#include <QImage>
+#include <QPixmap>
+#include <QPointF>
+#include <QWidget>
+
+#include <functional>
+
+class QFrame;
+class QLabel;
+
+namespace qob {
+
+class LitPicture;
+class PanelLabel;
+
+// Everything that would block on a modal window or end the process goes through here, so tests
+// can answer in its place.
+struct MainWindowSeams {
+    std::function<void(const QString& text, const QString& informative)> showMessage;
+    std::function<QString(const QString& title, const QString& filter, bool save)> askFileName;
+    std::function<void()> endProgram;
+};
+
+// The borderless, colour-keyed main window: the skin, the information panel on its display
+// field and the pointer handlers. Reads and writes the one Preset and EditorState directly.
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    // VB-style button codes of the pointer handlers.
+    static constexpr int kLeftButton = 1;
+    static constexpr int kRightButton = 2;
+    static constexpr int kMiddleButton = 4;
+
+    frmMain(Preset& preset, EditorState& state, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    MainWindowSeams& seams() { return m_seams; }
+
+    // Start values, the default preset from `programFolder`, the first redraw. Runs once, before
+    // the window is first shown.
+    void startUp(const QString& programFolder);
+    // Loads `path` (a message on failure) and redraws the panel either way.
+    void openPresetPath(const QString& path);
+    void openPresetFile();
+    void savePresetFileAs();
+
+    void Form_MouseDown(int Button, int Shift, float X, float Y);
+    void Form_MouseMove(int Button, int Shift, float X, float Y);
+    void Form_Unload();
+    void Pic_Channel_Shift_Click();
+    void Pic_Select_Click();
+
+    void Locate_Element(float X, float Y);
+    void Display_Element_Name();
+    void Display_Current_Element();
+    void Display_Current_Type();
+    void Display_MIDI_Event();
+
+    // Filled by the dialogs and the MIDI link; empty until then.
+    virtual void showElementSetupForm();
+    virtual void showMidiSetupForm();
+    virtual void SendDeviceDump();
+    virtual void closeMidiPort();
+
+    // True where the skin shows the colour key, which neither shows nor takes the pointer.
+    bool isKeyColoured(QPointF pos) const;
+    // The window as it looks on screen: key-coloured pixels transparent.
+    QImage screenshot();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void setUpWindow();
+    void buildPanel();
+    const ElementAssignment& shownRecord() const;
+    void startWindowDrag();
+    bool loadPreset(const QString& path);
+
+    Preset& m_preset;
+    EditorState& m_state;
+    MainWindowSeams m_seams;
+
+    QImage m_skin1x; // the key lookup, in skin pixels
+    QPixmap m_skin;  // what is painted, at the screen's pixel ratio
+    qreal m_skinRatio = 0;
+
+    PanelLabel* m_elementName = nullptr;
+    PanelLabel* m_type = nullptr;
+    PanelLabel* m_data = nullptr;
+    PanelLabel* m_explain = nullptr;
+    PanelLabel* m_sysEx = nullptr;
+    PanelLabel* m_dawMidi = nullptr;
+    PanelLabel* m_presetName = nullptr;
+    PanelLabel* m_index = nullptr;
+    QFrame* m_lineM = nullptr;
+    LitPicture* m_picChannelShift = nullptr;
+    LitPicture* m_picSelect = nullptr;
+
+    // Fallback drag where the window system cannot move the window itself.
+    bool m_dragging = false;
+    QPointF m_pressGlobal;
+    QPointF m_dragPointerStart;
+    QPoint m_dragWindowStart;
+    bool m_ended = false;
+};
+
+} // namespace qob
