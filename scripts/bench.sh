@@ -3,3 +3,6 @@
 set -euo pipefail
 build=${1:-build}
 "$build/core_bench"
+# The window benchmarks need no display.
+QT_QPA_PLATFORM=offscreen "$build/main_window_bench"
+"$build/startup_bench"

@@ -76,7 +76,12 @@ void frmMain::setUpWindow() {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
-    m_skin1x = renderSkin(1.0).convertToFormat(QImage::Format_RGB32);
+    // The skin is the costliest part of start-up: render it once where the screen is 1:1.
+    m_skinRatio = devicePixelRatioF();
+    const QImage skin = renderSkin(m_skinRatio);
+    m_skin = QPixmap::fromImage(skin);
+    m_skin.setDevicePixelRatio(m_skinRatio);
+    m_skin1x = (m_skinRatio == 1.0 ? skin : renderSkin(1.0)).convertToFormat(QImage::Format_RGB32);
     setMask(QPixmap::fromImage(m_skin1x).createMaskFromColor(kKeyColour, Qt::MaskInColor));
 
     if (const QScreen* s = screen())
@@ -369,7 +374,7 @@ QImage frmMain::screenshot() {
 
 void frmMain::paintEvent(QPaintEvent* /*event*/) {
     const qreal ratio = devicePixelRatioF();
-    if (m_skin.isNull() || m_skinRatio != ratio) {
+    if (m_skinRatio != ratio) { // moved to a screen with another pixel ratio
         m_skin = QPixmap::fromImage(renderSkin(ratio));
         m_skin.setDevicePixelRatio(ratio);
         m_skinRatio = ratio;
