@@ -486,6 +486,15 @@ TEST_F(MainWindowTest, ScreenshotCutsOutTheKeyColour) {
     ASSERT_TRUE(editor.waitForFinished(30000));
     EXPECT_NE(editor.exitCode(), 0);
     EXPECT_FALSE(editor.readAllStandardError().isEmpty());
+
+    // Away from its Default.QOB, and given a bad file: the messages go to stderr, nothing waits.
+    const QString lonely = dir.filePath("qob-editor");
+    ASSERT_TRUE(QFile::copy(QOB_EDITOR, lonely));
+    editor.start(lonely, {"--screenshot", dir.filePath("lonely.png"), dir.filePath("shot.png")});
+    ASSERT_TRUE(editor.waitForFinished(30000));
+    EXPECT_EQ(editor.exitCode(), 0);
+    EXPECT_EQ(QString(editor.readAllStandardError()).count(kInvalidPresetText), 2);
+    EXPECT_TRUE(QFile::exists(dir.filePath("lonely.png")));
 }
 
 } // namespace
