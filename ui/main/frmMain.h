@@ -31,7 +31,7 @@ struct MainWindowSeams {
 class frmMain : public QWidget {
     Q_OBJECT
 public:
-    // VB-style button codes of the pointer handlers.
+    // Button codes of the pointer handlers; only the left button acts.
     static constexpr int kLeftButton = 1;
     static constexpr int kRightButton = 2;
     static constexpr int kMiddleButton = 4;
