@@ -5,11 +5,13 @@
 
 #include <QFile>
 #include <QFont>
+#include <QHash>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
 #include <QtGlobal>
 
+#include <future>
 #include <utility>
 
 namespace qob {
@@ -166,6 +168,39 @@ QImage flatten(QImage image, const QRect& inside) {
     return opaque;
 }
 
+QImage renderTemplate(QSvgRenderer& renderer, const QString& id, QSizeF size, qreal dpr) {
+    QImage image = transparentCanvas(size.toSize(), dpr);
+    QPainter p(&image);
+    p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    renderer.render(&p, id, QRectF(QPointF(0, 0), size));
+    return image;
+}
+
+void drawElements(QImage& layer, QSvgRenderer& renderer, qreal dpr) {
+    QPainter p(&layer);
+    p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                     QPainter::SmoothPixmapTransform);
+    // Eight of each row share a template: rasterise it once and copy it. Copies need a
+    // whole-pixel position to come out identical to a direct rendering.
+    QHash<QString, QImage> rendered;
+    for (const Region& r : kRegions) {
+        const QString id = skinTemplateId(r);
+        if (renderer.isValid() && renderer.elementExists(id)) {
+            const QRectF box = regionRect(r);
+            const QPointF at = box.topLeft() * dpr;
+            if (at != at.toPoint()) {
+                renderer.render(&p, id, box);
+            } else {
+                auto it = rendered.find(id);
+                if (it == rendered.end())
+                    it = rendered.insert(id, renderTemplate(renderer, id, box.size(), dpr));
+                p.drawImage(box.topLeft(), *it);
+            }
+        }
+        printLabel(p, r);
+    }
+}
+
 QRect physical(const QRect& logical, qreal dpr) {
     const int left = qRound(logical.left() * dpr);
     const int top = qRound(logical.top() * dpr);
@@ -178,26 +213,32 @@ QRect physical(const QRect& logical, qreal dpr) {
 
 QImage renderSkinFrom(const QByteArray& svg, qreal devicePixelRatio) {
     const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
-    QImage canvas = transparentCanvas(QSize(kSkinWidth, kSkinHeight), dpr);
-    QSvgRenderer renderer(svg);
+    const QSize size(kSkinWidth, kSkinHeight);
+    // The elements and their printing go on a layer of their own on a second thread while this
+    // one draws the body: the skin is most of the editor's start-up. Each thread has its own
+    // renderer, as one renderer is not meant to be shared between threads.
+    std::future<QImage> elements = std::async(std::launch::async, [&svg, size, dpr] {
+        QImage layer = transparentCanvas(size, dpr);
+        QSvgRenderer renderer(svg);
+        drawElements(layer, renderer, dpr);
+        return layer;
+    });
+
+    QImage canvas = transparentCanvas(size, dpr);
     {
+        QSvgRenderer renderer(svg);
         QPainter p(&canvas);
         p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                          QPainter::SmoothPixmapTransform);
         if (renderer.isValid()) {
-            renderer.render(&p, QRectF(0, 0, kSkinWidth, kSkinHeight));
+            renderer.render(&p, QRectF(QPointF(0, 0), size));
         } else {
             qWarning("Skin artwork could not be read; drawing a plain surface");
             p.setPen(Qt::NoPen);
             p.setBrush(kPlainBody);
             p.drawRoundedRect(QRectF(kSurfaceBox), kBodyCornerRadius, kBodyCornerRadius);
         }
-        for (const Region& r : kRegions) {
-            const QString id = skinTemplateId(r);
-            if (renderer.isValid() && renderer.elementExists(id))
-                renderer.render(&p, id, regionRect(r));
-            printLabel(p, r);
-        }
+        p.drawImage(QPointF(0, 0), elements.get());
     }
     QImage skin = flatten(std::move(canvas), physical(kSurfaceBox, dpr));
     {
@@ -245,7 +286,8 @@ QIcon appIcon() {
     QIcon icon;
     if (!renderer.isValid())
         return icon;
-    for (const int side : {16, 24, 32, 48, 64, 128, 256}) {
+    // Window managers pick 16..64; larger sizes would only slow down start-up.
+    for (const int side : {16, 24, 32, 48, 64}) {
         QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter p(&image);
