@@ -2,6 +2,7 @@
 #include "ui/main/frmMain.h"
 
 #include "model/PresetFile.h"
+#include "ui/assign/ElementSetupForm.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/FileActions.h"
 #include "ui/main/LitPicture.h"
@@ -346,7 +347,18 @@ void frmMain::Display_MIDI_Event() {
         m_explain->setText(panelString(*explain));
 }
 
-void frmMain::showElementSetupForm() {}
+void frmMain::showElementSetupForm() {
+    if (!m_elementSetupForm) {
+        m_elementSetupForm = new ElementSetupForm(m_preset, m_state, this);
+        m_elementSetupForm->showMessage = [this](const QString& text, const QString& informative) {
+            m_seams.showMessage(text, informative);
+        };
+    }
+    m_elementSetupForm->show();
+    m_elementSetupForm->raise();
+    m_elementSetupForm->activateWindow();
+    m_elementSetupForm->Form_Update();
+}
 void frmMain::showMidiSetupForm() {}
 void frmMain::SendDeviceDump() {}
 void frmMain::closeMidiPort() {}

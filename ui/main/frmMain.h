@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QPointF>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -15,6 +16,7 @@ class QLabel;
 
 namespace qob {
 
+class ElementSetupForm;
 class LitPicture;
 class PanelLabel;
 
@@ -112,6 +114,8 @@ private:
     QPointF m_dragPointerStart;
     QPoint m_dragWindowStart;
     bool m_ended = false;
+    // Created on first use; its close box destroys it, and the pointer then reads null.
+    QPointer<ElementSetupForm> m_elementSetupForm;
 };
 
 } // namespace qob

@@ -1,0 +1,444 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/assign/ElementSetupForm.h"
+
+#include "ui/assign/AssignLayout.h"
+#include "ui/assign/Cp1252Validator.h"
+#include "ui/assign/InputRules.h"
+#include "ui/assign/PopupComboBox.h"
+#include "vocab/Cp1252.h"
+#include "vocab/ElementNames.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <vector>
+
+namespace qob {
+namespace {
+
+constexpr int kPresetSlots = 8;
+constexpr std::uint8_t kKeyModifierCtrl = 0x01;
+constexpr std::uint8_t kKeyModifierShift = 0x02;
+constexpr std::uint8_t kKeyModifierAlt = 0x04;
+// Status bytes above this are MIDI events; the first field must exceed it for OK to store one.
+constexpr std::uint8_t kHighestDataByte = 127;
+// Captions of disabled rows, still readable on black.
+const QColor kDisabledCaption(128, 128, 128);
+
+QFont assignFont(AssignFont font) {
+    QFont f(QString::fromLatin1(kAssignFontFamily));
+    switch (font) {
+    case AssignFont::Dialog:
+        f.setPointSizeF(kAssignDialogPoints);
+        f.setBold(true);
+        break;
+    case AssignFont::Frame:
+        f.setPointSizeF(kAssignFramePoints);
+        break;
+    case AssignFont::Data:
+        f.setPointSizeF(kAssignDataPoints);
+        f.setBold(true);
+        break;
+    case AssignFont::Field:
+        f.setPointSizeF(kAssignFieldPoints);
+        break;
+    }
+    return f;
+}
+
+QString fieldText(const std::string& bytes) {
+    return fromCp1252(bytes);
+}
+
+// Validated input is always Windows-1252; anything else could only come from a text that
+// was never typed, and is kept as close as the code page allows.
+std::string storedText(const QString& text) {
+    if (auto bytes = toCp1252(text))
+        return *bytes;
+    std::string bytes;
+    for (QChar c : text)
+        bytes += toCp1252(QString(c)).value_or("?");
+    return bytes;
+}
+
+} // namespace
+
+ElementSetupForm::ElementSetupForm(Preset& preset, EditorState& state, QWidget* mainWindow)
+    : QWidget(mainWindow, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_preset(preset), m_state(state), m_mainWindow(mainWindow) {
+    setObjectName(QStringLiteral("ElementSetupForm"));
+    setWindowTitle(QStringLiteral("Element Assign"));
+    // The close box destroys the dialog; OK and Cancel only hide it.
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFont(assignFont(AssignFont::Dialog));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, kDisabledCaption);
+    setPalette(palette);
+    setAutoFillBackground(true);
+    setFixedSize(twipsX(kAssignClientWidth), twipsY(kAssignClientHeight));
+    showMessage = [this](const QString& text, const QString& informative) {
+        QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text,
+                        QMessageBox::Ok, this);
+        box.setInformativeText(informative);
+        box.exec();
+    };
+    buildControls();
+}
+
+int ElementSetupForm::twipsX(int twips) const {
+    return qRound(twips * logicalDpiX() / double(kTwipsPerInch));
+}
+
+int ElementSetupForm::twipsY(int twips) const {
+    return qRound(twips * logicalDpiY() / double(kTwipsPerInch));
+}
+
+void ElementSetupForm::buildControls() {
+    std::vector<std::pair<int, QWidget*>> focusOrder;
+    std::vector<QWidget*> frames;
+    for (const AssignControl& c : kAssignControls) {
+        const QString caption = QString::fromLatin1(c.caption);
+        QWidget* w = nullptr;
+        switch (c.kind) {
+        case AssignControlKind::Option:
+            w = new QRadioButton(caption, this);
+            break;
+        case AssignControlKind::Check:
+            w = new QCheckBox(caption, this);
+            break;
+        case AssignControlKind::Text: {
+            auto* edit = new QLineEdit(this);
+            if (c.maxLength > 0)
+                edit->setMaxLength(c.maxLength);
+            w = edit;
+            break;
+        }
+        case AssignControlKind::List: {
+            auto* list = new PopupComboBox(this);
+            // A click must give it the focus on every style: that is what picks the MIDI row.
+            list->setFocusPolicy(Qt::StrongFocus);
+            w = list;
+            break;
+        }
+        case AssignControlKind::Frame: {
+            // A drawn box only: the fields inside its rectangle are the dialog's own children.
+            auto* frame = new QGroupBox(caption, this);
+            frame->setFocusPolicy(Qt::NoFocus);
+            frames.push_back(frame);
+            w = frame;
+            break;
+        }
+        case AssignControlKind::Button:
+            w = new QPushButton(caption, this);
+            break;
+        case AssignControlKind::Label:
+            w = new QLabel(caption, this);
+            break;
+        }
+        w->setObjectName(QString::fromLatin1(c.name));
+        w->setGeometry(twipsX(c.left), twipsY(c.top), twipsX(c.width), twipsY(c.height));
+        if (c.font != AssignFont::Dialog)
+            w->setFont(assignFont(c.font));
+        if (w->focusPolicy() != Qt::NoFocus)
+            focusOrder.emplace_back(c.tab, w);
+    }
+    for (QWidget* frame : frames)
+        frame->lower();
+    std::sort(focusOrder.begin(), focusOrder.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < focusOrder.size(); ++i)
+        QWidget::setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
+
+    const auto child = [this]<typename T>(T*& member, const char* name) {
+        member = findChild<T*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+        Q_ASSERT(member);
+    };
+    child(m_optKeyboard, "OptKeyboard");
+    child(m_optMidi, "OptMIDI");
+    child(m_optSysEx, "OptSysEx");
+    child(m_checkCtrl, "Check_Ctrl");
+    child(m_checkShift, "Check_Shift");
+    child(m_checkAlt, "Check_Alt");
+    child(m_txtKeyboard, "txt_Keyboard");
+    child(m_txtSysEx, "txt_SysEx");
+    child(m_txtData1, "txt_Data_1");
+    child(m_txtData2, "txt_Data_2");
+    child(m_txtData3, "txt_Data_3");
+    child(m_txtExplain, "txt_Explain");
+    child(m_txtPresetName, "txt_Preset_Name");
+    child(m_combo1, "Combo1");
+    child(m_combo2, "Combo2");
+    child(m_cmdOK, "cmdOK");
+    child(m_cmdCancel, "cmdCancel");
+
+    for (QLineEdit* edit : {m_txtExplain, m_txtPresetName})
+        edit->setValidator(new Cp1252Validator(edit));
+
+    m_focusHandlers = {
+        {m_txtData1, &ElementSetupForm::txt_Data_1_GotFocus},
+        {m_txtData2, &ElementSetupForm::txt_Data_2_GotFocus},
+        {m_txtData3, &ElementSetupForm::txt_Data_3_GotFocus},
+        {m_txtKeyboard, &ElementSetupForm::txt_Keyboard_GotFocus},
+        {m_txtSysEx, &ElementSetupForm::txt_SysEx_GotFocus},
+        {m_checkCtrl, &ElementSetupForm::Check_Ctrl_GotFocus},
+        {m_checkShift, &ElementSetupForm::Check_Shift_GotFocus},
+        {m_checkAlt, &ElementSetupForm::Check_Alt_GotFocus},
+        {m_combo1, &ElementSetupForm::Combo1_GotFocus},
+    };
+    for (const FocusHandler& h : m_focusHandlers)
+        h.field->installEventFilter(this);
+    connect(m_combo1, &PopupComboBox::popupAboutToShow, this, &ElementSetupForm::Combo1_GotFocus);
+    connect(m_cmdOK, &QPushButton::clicked, this, &ElementSetupForm::cmdOK_Click);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &ElementSetupForm::cmdCancel_Click);
+}
+
+bool ElementSetupForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn)
+        for (const FocusHandler& h : m_focusHandlers)
+            if (h.field == watched)
+                (this->*h.handler)();
+    return QWidget::eventFilter(watched, event);
+}
+
+void ElementSetupForm::setKind(QRadioButton* on) {
+    on->setChecked(true); // the three are one exclusive group
+}
+
+void ElementSetupForm::turnOff(QRadioButton* button) {
+    // An exclusive group never lets its checked button go by itself.
+    button->setAutoExclusive(false);
+    button->setChecked(false);
+    button->setAutoExclusive(true);
+}
+
+void ElementSetupForm::showExplain(const std::string& explain) {
+    m_shownExplain = explain;
+    m_txtExplain->setText(fieldText(explain));
+}
+
+void ElementSetupForm::Form_Update() {
+    m_element = m_state.CurrentElement;
+    m_layer = m_state.ActiveLayer;
+    const ElementSlot& slot = m_preset.Elements[m_element];
+    const ElementAssignment& record = slot.record(m_layer);
+
+    if (m_mainWindow) {
+        const QRect main = m_mainWindow->frameGeometry();
+        const QSize own = frameGeometry().size();
+        move(main.x() + main.width() - own.width(), main.y() + main.height() - own.height());
+    }
+
+    m_shownName = m_preset.Name;
+    m_txtPresetName->setText(fieldText(m_preset.Name));
+
+    if (m_combo2->count() == 0)
+        for (int i = 1; i <= kPresetSlots; ++i)
+            m_combo2->addItem(QString::number(i));
+    const int index = m_preset.PresetIndex;
+    // Always one entry selected: OK must never store the index 0.
+    m_combo2->setCurrentIndex(index >= 1 && index <= kPresetSlots ? index - 1 : 0);
+
+    const bool keyRows = isKey(m_element) && m_layer == Layer::Midi;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_optKeyboard, m_checkCtrl, m_checkShift, m_checkAlt,
+                                         m_txtKeyboard, m_optSysEx, m_txtSysEx})
+        w->setEnabled(keyRows);
+    if (keyRows) {
+        for (QCheckBox* check : {m_checkCtrl, m_checkShift, m_checkAlt})
+            check->setChecked(false);
+        m_txtKeyboard->clear();
+        m_txtSysEx->clear();
+    }
+
+    turnOff(m_optMidi);
+    for (QLineEdit* edit : {m_txtData1, m_txtData2, m_txtData3})
+        edit->clear();
+    showExplain({});
+    m_combo1->clear();
+    m_combo1->setEnabled(false);
+
+    const bool midiLayer = m_layer == Layer::Midi;
+    switch (modeListOf(m_element)) {
+    case ModeList::NormalDrawbar:
+        m_combo1->addItems({QStringLiteral("Normal"), QStringLiteral("Drawbar")});
+        m_combo1->setCurrentIndex((record.Mode & ElementMode::Drawbar) ? 1 : 0);
+        m_combo1->setEnabled(true);
+        break;
+    case ModeList::TogglePush:
+        m_combo1->addItems({QStringLiteral("Toggle"), QStringLiteral("Push")});
+        m_combo1->setCurrentIndex((record.Mode & ElementMode::Push) ? 1 : 0);
+        m_combo1->setEnabled(true);
+        break;
+    case ModeList::None:
+        break;
+    }
+
+    setWindowTitle(assignTitle(m_element));
+
+    m_keepShownBytes = false;
+    QWidget* focus = nullptr;
+    if (midiLayer && record.Status == kStatusKeyboard) {
+        m_checkCtrl->setChecked(record.Data1 & kKeyModifierCtrl);
+        m_checkShift->setChecked(record.Data1 & kKeyModifierShift);
+        m_checkAlt->setChecked(record.Data1 & kKeyModifierAlt);
+        m_txtKeyboard->setText(keyTextOf(record.Data2));
+        showExplain(record.Explain);
+        setKind(m_optKeyboard);
+        focus = m_optKeyboard;
+    } else if (midiLayer && record.Status == kStatusSysEx) {
+        m_txtSysEx->setText(sysExFieldText(record));
+        setKind(m_optSysEx);
+        focus = m_optSysEx;
+    } else {
+        m_txtData1->setText(numberFieldText(record.Status));
+        m_txtData2->setText(numberFieldText(record.Data1));
+        m_txtData3->setText(numberFieldText(record.Data2));
+        showExplain(record.Explain);
+        setKind(m_optMidi);
+        focus = m_optMidi;
+    }
+    if (!focus->isEnabled()) {
+        m_keepShownBytes = true;
+        focus = m_txtExplain; // runs no kind handler
+    }
+    focus->setFocus(Qt::OtherFocusReason);
+}
+
+std::uint8_t ElementSetupForm::modifierBits() const {
+    std::uint8_t bits = 0;
+    if (m_checkCtrl->isChecked())
+        bits |= kKeyModifierCtrl;
+    if (m_checkShift->isChecked())
+        bits |= kKeyModifierShift;
+    if (m_checkAlt->isChecked())
+        bits |= kKeyModifierAlt;
+    return bits;
+}
+
+std::string ElementSetupForm::explainToStore() const {
+    return m_txtExplain->isModified() ? storedText(m_txtExplain->text()) : m_shownExplain;
+}
+
+std::string ElementSetupForm::nameToStore() const {
+    return m_txtPresetName->isModified() ? storedText(m_txtPresetName->text()) : m_shownName;
+}
+
+bool ElementSetupForm::refuseOutOfRange(std::array<std::uint8_t, 3>& bytes) {
+    const std::array<QLineEdit*, 3> fields{m_txtData1, m_txtData2, m_txtData3};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const double value = numericValue(fields[i]->text());
+        if (const auto byte = byteValue(value)) {
+            bytes[i] = *byte;
+            continue;
+        }
+        showMessage(
+            QStringLiteral("The value of %1 must lie in 0..255.").arg(fields[i]->objectName()),
+            QStringLiteral("\"%1\" reads as %2.")
+                .arg(fields[i]->text().trimmed(), QString::number(value)));
+        fields[i]->setFocus(Qt::OtherFocusReason);
+        fields[i]->selectAll();
+        return true;
+    }
+    return false;
+}
+
+void ElementSetupForm::cmdOK_Click() {
+    std::array<std::uint8_t, 3> event{};
+    if (m_optMidi->isChecked() && refuseOutOfRange(event))
+        return; // nothing stored, the dialog stays open
+
+    m_preset.Name = nameToStore();
+    m_preset.PresetIndex = static_cast<std::int16_t>(m_combo2->currentIndex() + 1);
+
+    ElementSlot& slot = m_preset.Elements[m_element];
+    if (m_optKeyboard->isChecked()) {
+        ElementAssignment& record = slot.Midi;
+        if (!m_keepShownBytes) {
+            record.Status = kStatusKeyboard;
+            record.Data1 = modifierBits();
+            if (const auto code = keyCodeFromText(m_txtKeyboard->text()))
+                record.Data2 = *code;
+        }
+        record.Explain = explainToStore();
+    } else if (m_optSysEx->isChecked()) {
+        ElementAssignment& record = slot.Midi;
+        if (m_keepShownBytes) {
+            record.Explain = explainToStore();
+        } else {
+            record.Status = kStatusSysEx;
+            const std::vector<std::uint8_t> bytes = sysExBytesFromText(m_txtSysEx->text());
+            for (std::size_t i = 0; i < bytes.size(); ++i)
+                sysExPosition(record, static_cast<int>(i)) = bytes[i];
+        }
+    } else if (m_optMidi->isChecked() && event[0] > kHighestDataByte) {
+        ElementAssignment& record = slot.record(m_layer);
+        // "Push" or "Drawbar" is the second entry; the transport keys have none and get 0.
+        const bool secondEntry = m_combo1->currentIndex() == 1;
+        if (isKey(m_element))
+            record.Mode = secondEntry ? ElementMode::Push : 0;
+        else if (modeListOf(m_element) == ModeList::NormalDrawbar)
+            record.Mode = secondEntry ? ElementMode::Drawbar : 0;
+        record.Status = event[0];
+        record.Data1 = event[1];
+        record.Data2 = event[2];
+        record.Explain = explainToStore();
+    }
+
+    m_state.PanelRefreshPending = true;
+    m_state.DialogOpen = false;
+    hide();
+}
+
+void ElementSetupForm::cmdCancel_Click() {
+    m_state.DialogOpen = false;
+    hide();
+}
+
+void ElementSetupForm::Form_Unload() {
+    m_state.DialogOpen = false;
+}
+
+void ElementSetupForm::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept(); // WA_DeleteOnClose destroys the instance
+}
+
+void ElementSetupForm::txt_Data_1_GotFocus() {
+    setKind(m_optMidi);
+}
+void ElementSetupForm::txt_Data_2_GotFocus() {
+    setKind(m_optMidi);
+}
+void ElementSetupForm::txt_Data_3_GotFocus() {
+    setKind(m_optMidi);
+}
+void ElementSetupForm::txt_Keyboard_GotFocus() {
+    setKind(m_optKeyboard);
+}
+void ElementSetupForm::txt_SysEx_GotFocus() {
+    setKind(m_optSysEx);
+}
+void ElementSetupForm::Check_Ctrl_GotFocus() {
+    setKind(m_optKeyboard);
+}
+void ElementSetupForm::Check_Shift_GotFocus() {
+    setKind(m_optKeyboard);
+}
+void ElementSetupForm::Check_Alt_GotFocus() {
+    setKind(m_optKeyboard);
+}
+void ElementSetupForm::Combo1_GotFocus() {
+    setKind(m_optMidi);
+}
+
+} // namespace qob
