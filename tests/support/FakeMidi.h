@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// A MIDI service and port that keep what they are given, for tests and benchmarks that need no
+// real service.
+#include "device/DumpTransfer.h"
+#include "device/MidiOutPort.h"
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace qob::test {
+
+class RecordingPort : public MidiOutPort {
+public:
+    struct Sent {
+        std::vector<std::uint8_t> bytes;
+        TransferTime at;
+    };
+
+    explicit RecordingPort(std::string name = "Recorder") : m_name(std::move(name)) {}
+
+    std::string name() const override { return m_name; }
+
+    MidiStatus send(std::span<const std::uint8_t> message) override {
+        const std::lock_guard lock(m_mutex);
+        if (m_closed)
+            return {kMidiInvalidHandle, "the port is closed"};
+        if (static_cast<int>(m_sent.size()) == failAt)
+            return {kMidiError, "the recorder was told to fail"};
+        m_sent.push_back({{message.begin(), message.end()}, now ? now() : TransferTime{}});
+        if (onSend)
+            onSend(static_cast<int>(m_sent.size()));
+        return {};
+    }
+
+    MidiStatus close() override {
+        const std::lock_guard lock(m_mutex);
+        ++closes;
+        if (m_closed)
+            return {kMidiInvalidHandle, "already closed"};
+        m_closed = true;
+        return {};
+    }
+
+    std::optional<int> connectionCount() override { return connections; }
+
+    std::vector<Sent> sent() const {
+        const std::lock_guard lock(m_mutex);
+        return m_sent;
+    }
+    bool closed() const {
+        const std::lock_guard lock(m_mutex);
+        return m_closed;
+    }
+
+    // Set before use.
+    std::function<TransferTime()> now;
+    std::function<void(int count)> onSend; // after each recorded message, on the sending thread
+    int failAt = -1;                       // the message with this index fails
+    std::optional<int> connections;
+    int closes = 0;
+
+private:
+    mutable std::mutex m_mutex;
+    std::string m_name;
+    std::vector<Sent> m_sent;
+    bool m_closed = false;
+};
+
+class FakeService : public MidiOutService {
+public:
+    PortListing listPorts() override {
+        ++listings;
+        return {listStatus, "FAKE", names};
+    }
+
+    OpenResult open(int device) override {
+        opened.push_back(device);
+        if (openCode != kMidiOk)
+            return {{openCode, "the fake was told to fail"}, nullptr};
+        if (device < kMidiMapperDevice || device >= static_cast<int>(names.size()))
+            return {{kMidiBadDevice, "no such device"}, nullptr};
+        lastPort = std::make_shared<RecordingPort>(
+            device == kMidiMapperDevice ? kVirtualPortName : names[static_cast<size_t>(device)]);
+        lastPort->now = portClock;
+        return {{}, lastPort};
+    }
+
+    std::vector<std::string> names;
+    MidiStatus listStatus;
+    int openCode = kMidiOk;
+    std::function<TransferTime()> portClock = [] { return std::chrono::steady_clock::now(); };
+    std::vector<int> opened;
+    int listings = 0;
+    std::shared_ptr<RecordingPort> lastPort;
+};
+
+} // namespace qob::test
