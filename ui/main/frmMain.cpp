@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main/frmMain.h"
 
+#include "device/DumpTransfer.h"
+#include "device/MidiOutPort.h"
+#include "device/RtMidiPort.h"
 #include "model/PresetFile.h"
 #include "ui/assign/ElementSetupForm.h"
 #include "ui/main/ElementMap.h"
@@ -9,6 +12,8 @@
 #include "ui/main/PanelLabel.h"
 #include "ui/main/PanelLayout.h"
 #include "ui/main/Skin.h"
+#include "ui/midisetup/DumpSender.h"
+#include "ui/midisetup/MIDISetupForm.h"
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/Text.h"
@@ -62,6 +67,7 @@ frmMain::frmMain(Preset& preset, EditorState& state, QWidget* parent)
         return askFileNameDialog(this, title, filter, save);
     };
     m_seams.endProgram = [] { QCoreApplication::exit(0); };
+    m_seams.midiService = [] { return makeRtMidiService(); };
     setUpWindow();
     buildPanel();
 }
@@ -359,9 +365,109 @@ void frmMain::showElementSetupForm() {
     m_elementSetupForm->activateWindow();
     m_elementSetupForm->Form_Update();
 }
-void frmMain::showMidiSetupForm() {}
-void frmMain::SendDeviceDump() {}
-void frmMain::closeMidiPort() {}
+void frmMain::showMidiSetupForm() {
+    if (!m_midiSetupForm) {
+        m_midiSetupForm = new MIDISetupForm(m_state, m_seams.midiService(), this);
+        m_midiSetupForm->seams().closePort = [this] { closeMidiPort(); };
+        m_midiSetupForm->seams().showMessage = [this](const QString& text,
+                                                      const QString& informative) {
+            m_seams.showMessage(text, informative);
+        };
+    }
+    m_midiSetupForm->show();
+    m_midiSetupForm->raise();
+    m_midiSetupForm->activateWindow();
+    m_midiSetupForm->Form_Update();
+}
+
+// The send runs on a thread of its own; its progress and outcome take the second row of the
+// panel until the next redraw.
+void frmMain::SendDeviceDump() {
+    if (m_sender && m_sender->isRunning())
+        return; // one send at a time
+    const std::shared_ptr<MidiOutPort> port = m_state.MidiOutHandle;
+    if (!port) {
+        // A port was chosen, but opening it failed: sending would reach nobody.
+        m_seams.showMessage(
+            QStringLiteral("No MIDI port is open ! Please Click <MIDI DEVICE>"),
+            QStringLiteral("The last attempt to open one gave rc = %1.").arg(m_state.MidiResult));
+        return;
+    }
+    const DumpResult image = BuildDeviceDump(m_preset);
+    if (!image.image) {
+        m_seams.showMessage(QString::fromStdString(image.error),
+                            QStringLiteral("Nothing was sent."));
+        return;
+    }
+    if (m_preset.PresetIndex < kFirstPresetSlot || m_preset.PresetIndex > kLastPresetSlot) {
+        m_seams.showMessage(QStringLiteral("Preset index %1 is outside %2..%3.")
+                                .arg(m_preset.PresetIndex)
+                                .arg(kFirstPresetSlot)
+                                .arg(kLastPresetSlot),
+                            QStringLiteral("Nothing was sent."));
+        return;
+    }
+    if (port->connectionCount() == 0) {
+        m_seams.showMessage(
+            QStringLiteral("MIDI port %1 is connected to nothing.")
+                .arg(QString::fromStdString(port->name())),
+            QStringLiteral("Connect it to the surface, then send again. Nothing was sent."));
+        return;
+    }
+    if (!m_sender) {
+        m_sender = new DumpSender(this);
+        m_sender->setObjectName(QStringLiteral("DumpSender"));
+        m_sender->onProgress = [this](int handedOver) {
+            showSendText(QStringLiteral("Sending ") + panelString(numberText(handedOver)) +
+                         QStringLiteral("/%1").arg(kDumpBlocks));
+        };
+        m_sender->onFinished = [this](const TransferOutcome& outcome) { sendFinished(outcome); };
+    }
+    m_sendSlot = m_preset.PresetIndex;
+    m_sender->onProgress(0);
+    m_sender->start(makeDumpBlocks(*image.image, m_sendSlot), port);
+}
+
+void frmMain::sendFinished(const TransferOutcome& outcome) {
+    switch (outcome.kind) {
+    case TransferOutcome::Kind::Sent:
+        showSendText(QStringLiteral("Sent to slot %1").arg(m_sendSlot));
+        return;
+    case TransferOutcome::Kind::Cancelled:
+        showSendText(
+            QStringLiteral("Send stopped at %1/%2").arg(outcome.handedOver).arg(kDumpBlocks));
+        return;
+    case TransferOutcome::Kind::Failed:
+        showSendText(QStringLiteral("Send failed at block %1/%2")
+                         .arg(outcome.failedBlock + 1)
+                         .arg(kDumpBlocks));
+        m_seams.showMessage(QStringLiteral("Sending stopped at block %1 of %2.")
+                                .arg(outcome.failedBlock + 1)
+                                .arg(kDumpBlocks),
+                            QString::fromStdString(outcome.error));
+        return;
+    }
+}
+
+void frmMain::showSendText(const QString& text) {
+    m_lineM->setVisible(false);
+    m_data->setVisible(false);
+    m_explain->setVisible(false);
+    m_sysEx->setText(text);
+    m_sysEx->setVisible(true);
+}
+
+// Stops a send first: the port must not close under the sending thread.
+void frmMain::closeMidiPort() {
+    if (m_sender)
+        m_sender->stop();
+    if (!m_state.MidiOutHandle) {
+        m_state.MidiResult = kMidiInvalidHandle;
+        return;
+    }
+    m_state.MidiResult = m_state.MidiOutHandle->close().code;
+    m_state.MidiOutHandle.reset();
+}
 
 bool frmMain::isKeyColoured(QPointF pos) const {
     const int x = static_cast<int>(pos.x());

@@ -10,14 +10,19 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QFrame;
 class QLabel;
 
 namespace qob {
 
+class DumpSender;
 class ElementSetupForm;
 class LitPicture;
+class MIDISetupForm;
+class MidiOutService;
+struct TransferOutcome;
 class PanelLabel;
 
 // Everything that would block on a modal window or end the process goes through here, so tests
@@ -26,6 +31,8 @@ struct MainWindowSeams {
     std::function<void(const QString& text, const QString& informative)> showMessage;
     std::function<QString(const QString& title, const QString& filter, bool save)> askFileName;
     std::function<void()> endProgram;
+    // The MIDI output service, asked for once, when the MIDI Device Setup dialog first opens.
+    std::function<std::shared_ptr<MidiOutService>()> midiService;
 };
 
 // The borderless, colour-keyed main window: the skin, the information panel on its display
@@ -116,6 +123,13 @@ private:
     bool m_ended = false;
     // Created on first use; its close box destroys it, and the pointer then reads null.
     QPointer<ElementSetupForm> m_elementSetupForm;
+
+    // The MIDI link: the dialog, created on first use, and the send in progress.
+    void showSendText(const QString& text);
+    void sendFinished(const TransferOutcome& outcome);
+    QPointer<MIDISetupForm> m_midiSetupForm;
+    DumpSender* m_sender = nullptr;
+    int m_sendSlot = 0;
 };
 
 } // namespace qob

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/midisetup/DumpSender.h"
+
+#include "device/MidiOutPort.h"
+
+#include <QMetaObject>
+
+namespace qob {
+
+DumpSender::DumpSender(QObject* parent) : QObject(parent) {}
+
+DumpSender::~DumpSender() {
+    stop();
+}
+
+void DumpSender::start(const DumpBlocks& blocks, std::shared_ptr<MidiOutPort> port) {
+    stop();
+    m_cancel = false;
+    m_running = true;
+    const int run = ++m_run;
+    m_thread = std::thread([this, run, blocks, port = std::move(port), clock = clock] {
+        const auto progress = [this, run](int handedOver) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, run, handedOver] {
+                    if (run == m_run && m_running && onProgress)
+                        onProgress(handedOver);
+                },
+                Qt::QueuedConnection);
+        };
+        const TransferOutcome outcome = transferDump(blocks, *port, clock, m_cancel, progress);
+        QMetaObject::invokeMethod(
+            this,
+            [this, run, outcome] {
+                if (run != m_run)
+                    return; // a newer run took over
+                if (m_running) {
+                    if (m_thread.joinable())
+                        m_thread.join();
+                    m_running = false;
+                }
+                if (onFinished)
+                    onFinished(outcome);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void DumpSender::stop() {
+    m_cancel = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    m_running = false;
+}
+
+} // namespace qob

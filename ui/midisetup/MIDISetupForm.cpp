@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/midisetup/MIDISetupForm.h"
+
+#include "device/MidiOutPort.h"
+#include "ui/midisetup/MidiSetupLayout.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+namespace qob {
+
+namespace {
+
+int toPixels(int twips, int dpi) {
+    return qRound(twips * dpi / static_cast<double>(kTwipsPerInch));
+}
+
+QFont dialogFont(double points, bool bold) {
+    QFont font(QString::fromLatin1(kMidiSetupFontFamily));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+// A five-pin MIDI socket, drawn rather than shipped: the dialog's own 32 x 32 icon.
+QIcon midiSocketIcon() {
+    QPixmap pixmap(kMidiSetupIconSize, kMidiSetupIconSize);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(40, 40, 40), 2));
+    p.setBrush(QColor(90, 90, 110));
+    p.drawEllipse(QRectF(2, 2, 28, 28));
+    p.setBrush(QColor(20, 20, 20));
+    p.drawEllipse(QRectF(7, 7, 18, 18));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(235, 235, 235));
+    for (const QPointF& pin :
+         {QPointF(10, 16), QPointF(22, 16), QPointF(12, 11.5), QPointF(20, 11.5), QPointF(16, 9.5)})
+        p.drawEllipse(pin, 1.8, 1.8);
+    p.fillRect(QRectF(14.5, 22, 3, 3), QColor(235, 235, 235));
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+MIDISetupForm::MIDISetupForm(EditorState& state, std::shared_ptr<MidiOutService> service,
+                             QWidget* parent)
+    : QDialog(parent), m_state(state), m_service(std::move(service)) {
+    setObjectName(QStringLiteral("MIDISetupForm"));
+    setWindowTitle(QStringLiteral("MIDI Device Setup"));
+    setWindowIcon(midiSocketIcon());
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setModal(false);
+
+    m_label2 = new QLabel(QStringLiteral("MIDI OUT Device"), this);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_comboMidiOut = new QComboBox(this);
+    m_comboMidiOut->setObjectName(QStringLiteral("Combo_MIDI_OUT"));
+    // Only a listed entry gives a device number.
+    m_comboMidiOut->setEditable(false);
+    m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    layOut();
+
+    m_seams.closePort = [] {};
+    m_seams.showMessage = [](const QString&, const QString&) {};
+    connect(m_cmdOK, &QPushButton::clicked, this, &MIDISetupForm::cmdOK_Click);
+}
+
+void MIDISetupForm::layOut() {
+    const int dpiX = logicalDpiX();
+    const int dpiY = logicalDpiY();
+    const auto place = [&](QWidget* w, const TwipsRect& r) {
+        w->setGeometry(toPixels(r.left, dpiX), toPixels(r.top, dpiY), toPixels(r.width, dpiX),
+                       toPixels(r.height, dpiY));
+    };
+    setFixedSize(toPixels(kMidiSetupClient.width, dpiX), toPixels(kMidiSetupClient.height, dpiY));
+
+    // The dark background is the scheme's colour for window text.
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::WindowText));
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    place(m_label2, kLabel2Rect);
+    m_label2->setFont(dialogFont(kLabel2Points, true));
+    m_label2->setAutoFillBackground(true);
+    QPalette labelPalette = m_label2->palette();
+    const QPalette scheme = QGuiApplication::palette();
+    labelPalette.setColor(QPalette::Window, scheme.color(QPalette::ButtonText));
+    labelPalette.setColor(QPalette::WindowText, scheme.color(QPalette::HighlightedText));
+    m_label2->setPalette(labelPalette);
+
+    place(m_comboMidiOut, kComboMidiOutRect);
+    m_comboMidiOut->setFont(dialogFont(kComboPoints, false));
+    // The dialog's dark window colour must not reach the list itself.
+    m_comboMidiOut->setPalette(scheme);
+
+    place(m_cmdOK, kCmdOKRect);
+    m_cmdOK->setFont(dialogFont(kCmdOKPoints, true));
+    m_cmdOK->setPalette(scheme);
+
+    // Tab order: the list, then the label (which takes no focus), then OK.
+    m_label2->setFocusPolicy(Qt::NoFocus);
+    setTabOrder(m_comboMidiOut, m_cmdOK);
+    m_comboMidiOut->setFocus();
+}
+
+void MIDISetupForm::Form_Update() {
+    if (m_state.MidiPortChosen)
+        return;
+    // Emptied first, so a second call before any OK does not list every port twice.
+    m_comboMidiOut->clear();
+    m_comboMidiOut->addItem(QString::fromLatin1(kMidiMapperName), kMidiMapperDevice);
+    const PortListing listing = m_service->listPorts();
+    for (std::size_t k = 0; k < listing.names.size(); ++k)
+        m_comboMidiOut->addItem(QString::fromStdString(listing.names[k]), static_cast<int>(k));
+    m_comboMidiOut->setCurrentIndex(0);
+}
+
+void MIDISetupForm::cmdOK_Click() {
+    m_seams.closePort();
+    const int j = m_comboMidiOut->currentIndex();
+    // No selection is index -1, which gives device -2: a number that names no port.
+    const int device = j >= 0 ? m_comboMidiOut->itemData(j).toInt() : j - 1;
+    const OpenResult opened = m_service->open(device);
+    m_state.MidiResult = opened.status.code;
+    m_state.MidiOutHandle = opened.port;
+    if (opened.status.code != kMidiOk)
+        m_seams.showMessage(
+            QStringLiteral("Couldn't open midi out, rc = %1").arg(opened.status.code),
+            QString::fromStdString(opened.status.detail));
+    m_state.MidiPortChosen = true;
+    hide();
+}
+
+} // namespace qob
