@@ -5,16 +5,15 @@
 #include "ui/assign/Cp1252Validator.h"
 #include "ui/assign/InputRules.h"
 #include "ui/assign/PopupComboBox.h"
+#include "ui/main/FileActions.h"
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -42,6 +41,7 @@ QFont assignFont(AssignFont font) {
         break;
     case AssignFont::Frame:
         f.setPointSizeF(kAssignFramePoints);
+        f.setBold(false); // else it inherits the dialog's bold
         break;
     case AssignFont::Data:
         f.setPointSizeF(kAssignDataPoints);
@@ -49,6 +49,7 @@ QFont assignFont(AssignFont font) {
         break;
     case AssignFont::Field:
         f.setPointSizeF(kAssignFieldPoints);
+        f.setBold(false);
         break;
     }
     return f;
@@ -72,7 +73,9 @@ std::string storedText(const QString& text) {
 } // namespace
 
 ElementSetupForm::ElementSetupForm(Preset& preset, EditorState& state, QWidget* mainWindow)
-    : QWidget(mainWindow, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    // A title bar with a close box only: no minimise or maximise buttons.
+    : QWidget(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowCloseButtonHint),
       m_preset(preset), m_state(state), m_mainWindow(mainWindow) {
     setObjectName(QStringLiteral("ElementSetupForm"));
     setWindowTitle(QStringLiteral("Element Assign"));
@@ -86,11 +89,8 @@ ElementSetupForm::ElementSetupForm(Preset& preset, EditorState& state, QWidget* 
     setPalette(palette);
     setAutoFillBackground(true);
     setFixedSize(twipsX(kAssignClientWidth), twipsY(kAssignClientHeight));
-    showMessage = [this](const QString& text, const QString& informative) {
-        QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text,
-                        QMessageBox::Ok, this);
-        box.setInformativeText(informative);
-        box.exec();
+    m_seams.showMessage = [this](const QString& text, const QString& informative) {
+        showMessageBox(this, text, informative);
     };
     buildControls();
 }
@@ -212,6 +212,9 @@ bool ElementSetupForm::eventFilter(QObject* watched, QEvent* event) {
 
 void ElementSetupForm::setKind(QRadioButton* on) {
     on->setChecked(true); // the three are one exclusive group
+    // The group is one stop for Tab, at the kind that is on.
+    for (QRadioButton* kind : {m_optKeyboard, m_optMidi, m_optSysEx})
+        kind->setFocusPolicy(kind == on ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 void ElementSetupForm::turnOff(QRadioButton* button) {
@@ -232,11 +235,9 @@ void ElementSetupForm::Form_Update() {
     const ElementSlot& slot = m_preset.Elements[m_element];
     const ElementAssignment& record = slot.record(m_layer);
 
-    if (m_mainWindow) {
-        const QRect main = m_mainWindow->frameGeometry();
-        const QSize own = frameGeometry().size();
-        move(main.x() + main.width() - own.width(), main.y() + main.height() - own.height());
-    }
+    placeAtMainCorner();
+    // A window manager may add its frame only after the first show; place the dialog again then.
+    m_placeWhenFramed = frameGeometry().size() == size();
 
     m_shownName = m_preset.Name;
     m_txtPresetName->setText(fieldText(m_preset.Name));
@@ -341,7 +342,7 @@ bool ElementSetupForm::refuseOutOfRange(std::array<std::uint8_t, 3>& bytes) {
             bytes[i] = *byte;
             continue;
         }
-        showMessage(
+        m_seams.showMessage(
             QStringLiteral("The value of %1 must lie in 0..255.").arg(fields[i]->objectName()),
             QStringLiteral("\"%1\" reads as %2.")
                 .arg(fields[i]->text().trimmed(), QString::number(value)));
@@ -406,6 +407,30 @@ void ElementSetupForm::cmdCancel_Click() {
 
 void ElementSetupForm::Form_Unload() {
     m_state.DialogOpen = false;
+}
+
+void ElementSetupForm::placeAtMainCorner() {
+    if (!m_mainWindow)
+        return;
+    const QRect main = m_mainWindow->frameGeometry();
+    const QSize own = frameGeometry().size();
+    move(main.x() + main.width() - own.width(), main.y() + main.height() - own.height());
+}
+
+void ElementSetupForm::placeAgainIfFramed() {
+    if (m_placeWhenFramed && frameGeometry().size() != size()) {
+        m_placeWhenFramed = false;
+        placeAtMainCorner();
+    }
+}
+
+// No event tells of the frame itself; it is known soon after the window manager maps the window,
+// which activates, moves or repaints it.
+bool ElementSetupForm::event(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::WindowActivate || type == QEvent::Move || type == QEvent::Paint)
+        placeAgainIfFramed();
+    return QWidget::event(event);
 }
 
 void ElementSetupForm::closeEvent(QCloseEvent* event) {

@@ -21,6 +21,11 @@ namespace qob {
 
 class PopupComboBox;
 
+// What would block on a modal window goes through here, so tests can answer in its place.
+struct ElementSetupSeams {
+    std::function<void(const QString& text, const QString& informative)> showMessage;
+};
+
 // The "Element Assign" dialog: one element's assignment in one layer, with the preset's name and
 // index. Created by the main window on first use, hidden by OK and Cancel, destroyed by its close
 // box. Reads and writes the one Preset and EditorState directly.
@@ -30,8 +35,8 @@ public:
     // `mainWindow` is the parent and the window the dialog is placed against; may be null.
     ElementSetupForm(Preset& preset, EditorState& state, QWidget* mainWindow);
 
-    // Refusals go through here; the main window points it at its own message seam.
-    std::function<void(const QString& text, const QString& informative)> showMessage;
+    // The main window points showMessage at its own message seam.
+    ElementSetupSeams& seams() { return m_seams; }
 
     void Form_Update();
 
@@ -56,9 +61,12 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void buildControls();
+    void placeAtMainCorner();
+    void placeAgainIfFramed();
     void setKind(QRadioButton* on);
     void turnOff(QRadioButton* button);
     void showExplain(const std::string& explain);
@@ -70,6 +78,7 @@ private:
     Preset& m_preset;
     EditorState& m_state;
     QWidget* m_mainWindow;
+    ElementSetupSeams m_seams;
 
     // What Form_Update filled the dialog for; OK stores there whatever the main window did since.
     int m_element = 0;
@@ -77,6 +86,7 @@ private:
     // A keystroke or SysEx record shown on a disabled row (only a hand-edited file makes one):
     // OK gives its bytes back unchanged.
     bool m_keepShownBytes = false;
+    bool m_placeWhenFramed = false;
     // The texts as stored, which the fields' length limits may have cut; an unedited field gives
     // them back whole.
     std::string m_shownName;

@@ -356,7 +356,8 @@ void frmMain::Display_MIDI_Event() {
 void frmMain::showElementSetupForm() {
     if (!m_elementSetupForm) {
         m_elementSetupForm = new ElementSetupForm(m_preset, m_state, this);
-        m_elementSetupForm->showMessage = [this](const QString& text, const QString& informative) {
+        m_elementSetupForm->seams().showMessage = [this](const QString& text,
+                                                         const QString& informative) {
             m_seams.showMessage(text, informative);
         };
     }
