@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -17,17 +18,27 @@ using namespace std::chrono_literals;
 
 // JACK writes a message at the start of its next cycle; closing the port earlier loses it.
 constexpr auto kDrainTime = 200ms;
+// A new connection is routed from the server's next graph on; data sent at once could still go
+// out on the old one and be dropped.
+constexpr auto kConnectSettle = 50ms;
 constexpr const char* kWatchClientName = "QOB-TANDRIX Editor watch";
 // The kernel device behind the ALSA sequencer. Without it ALSA's attempt only fails noisily.
 constexpr const char* kAlsaSequencerDevice = "/dev/snd/seq";
 
-// libjack prints its complaints to stderr; keep the last one for our own report instead.
+// libjack prints its complaints to stderr; keep them for our own report instead. The first
+// one since an attempt names the cause, the later ones its consequences.
 std::mutex g_jackMessageMutex;
 std::string g_jackMessage;
 
 void keepJackMessage(const char* text) {
     const std::lock_guard lock(g_jackMessageMutex);
-    g_jackMessage = text ? text : "";
+    if (g_jackMessage.empty() && text)
+        g_jackMessage = text;
+}
+
+void forgetJackMessage() {
+    const std::lock_guard lock(g_jackMessageMutex);
+    g_jackMessage.clear();
 }
 
 void routeJackMessages() {
@@ -92,12 +103,15 @@ class JackWatch {
 public:
     static std::unique_ptr<JackWatch> open(std::string& why) {
         routeJackMessages();
+        forgetJackMessage();
         jack_status_t status{};
         jack_client_t* client = jack_client_open(kWatchClientName, JackNoStartServer, &status);
         if (!client) {
-            why = "no JACK server is running";
+            const char* server = std::getenv("JACK_DEFAULT_SERVER");
+            why = std::string("no JACK server is running (server '") +
+                  (server && *server ? server : "default") + "')";
             if (const std::string said = lastJackMessage(); !said.empty())
-                why += " (" + said + ")";
+                why += ": " + said;
             return nullptr;
         }
         auto watch = std::unique_ptr<JackWatch>(new JackWatch(client));
@@ -273,9 +287,11 @@ public:
                 return {sink.status(), nullptr};
             const std::string ownPort = backend.clientName + ":" + kVirtualPortName;
             // RtMidi does not look whether its connection to a named port was made.
-            if (device != kMidiMapperDevice && backend.watch &&
-                backend.watch->connections(ownPort).value_or(1) == 0)
-                return {{kMidiError, "could not connect to " + name}, nullptr};
+            if (device != kMidiMapperDevice && backend.watch) {
+                if (backend.watch->connections(ownPort).value_or(1) == 0)
+                    return {{kMidiError, "could not connect to " + name}, nullptr};
+                std::this_thread::sleep_for(kConnectSettle);
+            }
             sink.reset();
             return {{}, std::make_shared<RtMidiOutPort>(std::move(backend), name, ownPort)};
         } catch (const RtMidiError& e) {

@@ -74,10 +74,11 @@ TEST_F(CliTest, SyxReadsBackAsSysExMessagesWithMido) {
     ASSERT_EQ(qob({"syx", kDefault, "-o", path("out.syx")}).status, 0);
     QProcess py;
     py.start(QStringLiteral("/usr/bin/python3"),
-             {"-c", "import sys, mido\n"
-                    "msgs = mido.read_syx_file(sys.argv[1])\n"
-                    "assert all(m.type == 'sysex' and len(m.bin()) == 20 for m in msgs)\n"
-                    "print(len(msgs))\n",
+             {"-c",
+              "import sys, mido\n"
+              "msgs = mido.read_syx_file(sys.argv[1])\n"
+              "assert all(m.type == 'sysex' and len(m.bin()) == 20 for m in msgs)\n"
+              "print(len(msgs))\n",
               path("out.syx")});
     ASSERT_TRUE(py.waitForFinished(30000));
     ASSERT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
@@ -98,7 +99,8 @@ TEST_F(CliTest, ShowPrintsThePanelTextsOfBothLayers) {
     EXPECT_TRUE(all.out.contains(QRegularExpression("Fader  2 +Drawbar +176, 7, 100 +Vol 2")))
         << all.out.toStdString();
     EXPECT_TRUE(all.out.contains("7F 7F 06 01 F7"));
-    EXPECT_TRUE(all.out.contains(QRegularExpression("Button  3 +PC Key +<Ctrl\\+Alt> <F12> +Quit")));
+    EXPECT_TRUE(
+        all.out.contains(QRegularExpression("Button  3 +PC Key +<Ctrl\\+Alt> <F12> +Quit")));
 
     const Outcome daw = qob({"show", path("p.qob"), "--layer", "daw"});
     EXPECT_TRUE(daw.out.contains("DAW layer"));
@@ -146,6 +148,15 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
         {"syx", kDefault, "-o", "x.syx", "--slot", "two"},
         {"show", kDefault, "--layer", "both"},
         {"check", kDefault, "--bogus"},
+        {"ports", kDefault},
+        {"ports", "--slot", "2"},
+        {"ports", "--api", "oss"},
+        {"send", kDefault},
+        {"send", kDefault, "--port", "1", "--slot", "9"},
+        {"send", kDefault, "--port", "1", "--api", "winmm"},
+        {"send", "--port", "1"},
+        {"check", kDefault, "--port", "1"},
+        {"syx", kDefault, "-o", "x.syx", "--api", "jack"},
     };
     for (const QStringList& args : bad)
         EXPECT_EQ(qob(args).status, 2) << args.join(' ').toStdString();

@@ -1,0 +1,397 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The transfer through a real MIDI service: a JACK server with the dummy driver (started by
+// scripts/with-jack.sh), a receiver of our own, the `qob` tool and the editor's window.
+#include "device/DeviceDump.h"
+#include "device/RtMidiPort.h"
+#include "model/PresetFile.h"
+#include "tests/support/JackReceiver.h"
+#include "tests/support/WindowDriver.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include <unistd.h>
+
+using namespace qob;
+using namespace qob::test;
+using namespace std::chrono_literals;
+
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+const QString kDefault = QStringLiteral(QOB_SOURCE_DIR "/resources/Default.QOB");
+constexpr int kProcessTimeout = 20000; // ms; a send takes about 2 s
+constexpr auto kArrival = 10s;
+using Messages = std::vector<std::vector<std::uint8_t>>;
+
+QString uniqueName(const char* what) {
+    static int n = 0;
+    return QStringLiteral("qob-%1-%2-%3").arg(what).arg(getpid()).arg(++n);
+}
+
+// Points this process's JACK clients at another server for a while.
+class ServerEnv {
+public:
+    explicit ServerEnv(const QString& server) : m_old(qgetenv("JACK_DEFAULT_SERVER")) {
+        qputenv("JACK_DEFAULT_SERVER", server.toLocal8Bit());
+    }
+    ~ServerEnv() { qputenv("JACK_DEFAULT_SERVER", m_old); }
+
+private:
+    QByteArray m_old;
+};
+
+// A JACK server of the test's own, which the test may kill.
+class OwnServer {
+public:
+    OwnServer() : m_name(uniqueName("server")) { start(); }
+    ~OwnServer() {
+        if (m_killed) { // a server that starts under the same name clears what was left
+            start();
+            m_killed = false;
+        }
+        m_jackd.terminate();
+        if (!m_jackd.waitForFinished(5000))
+            m_jackd.kill();
+        m_jackd.waitForFinished(5000);
+        QDir shm(QStringLiteral("/dev/shm"));
+        for (const QString& f : shm.entryList({QStringLiteral("jack_%1_*").arg(m_name),
+                                               QStringLiteral("jack_sem.*_%1_*").arg(m_name)},
+                                              QDir::Files | QDir::System))
+            shm.remove(f);
+    }
+    const QString& name() const { return m_name; }
+    bool ready() const { return m_ready; }
+    void kill() {
+        m_jackd.kill();
+        m_jackd.waitForFinished(5000);
+        m_killed = true;
+    }
+    QProcessEnvironment env() const {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert(QStringLiteral("JACK_DEFAULT_SERVER"), m_name);
+        return e;
+    }
+
+private:
+    void start() {
+        m_jackd.setProcessEnvironment(env());
+        m_jackd.start(QStringLiteral("jackd"), {"-r", "-d", "dummy", "-r", "48000", "-p", "128"});
+        m_ready = false;
+        for (int i = 0; i < 100 && !m_ready; ++i) {
+            QProcess lsp;
+            lsp.setProcessEnvironment(env());
+            lsp.start(QStringLiteral("jack_lsp"), {});
+            m_ready = lsp.waitForFinished(5000) && lsp.exitCode() == 0;
+            if (!m_ready)
+                QThread::msleep(100);
+        }
+    }
+
+    QString m_name;
+    QProcess m_jackd;
+    bool m_ready = false;
+    bool m_killed = false;
+};
+
+struct Outcome {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Outcome finish(QProcess& p) {
+    const bool done = p.waitForFinished(kProcessTimeout);
+    if (!done)
+        p.kill();
+    return {done && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+Outcome qob(const QStringList& args,
+            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QOB_CLI), args);
+    return finish(p);
+}
+
+// What `qob syx` writes for the file and slot, cut into its messages.
+Messages syxMessages(const QString& file, int slot) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out.syx"));
+    EXPECT_EQ(qob({"syx", file, "-o", out, "--slot", QString::number(slot)}).status, 0);
+    QFile f(out);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    Messages messages;
+    for (qsizetype at = 0; at < bytes.size(); at += kDumpBlockBytes)
+        messages.emplace_back(bytes.begin() + at, bytes.begin() + at + kDumpBlockBytes);
+    return messages;
+}
+
+// True when `got` is `expected` with some messages left out, each message whole and in order.
+bool isOrderedPart(const Messages& got, const Messages& expected) {
+    auto at = expected.begin();
+    for (const auto& m : got) {
+        at = std::find(at, expected.end(), m);
+        if (at == expected.end())
+            return false;
+        ++at;
+    }
+    return true;
+}
+
+// Runs `send` (which returns an empty text on success, else what went wrong) until the
+// receiver gets exactly `expected`. A loss is excused and the attempt repeated only when the
+// server missed a cycle meanwhile; garbled or reordered messages never are.
+template <typename Send>
+::testing::AssertionResult deliversExactly(const JackReceiver& receiver, const Messages& expected,
+                                           Send send) {
+    constexpr int kAttempts = 5;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        const std::size_t before = receiver.messages().size();
+        const int xruns = receiver.xruns();
+        if (const std::string error = send(); !error.empty())
+            return ::testing::AssertionFailure() << error;
+        // The sender is done; what is still coming leaves within a cycle or two.
+        receiver.waitFor(before + expected.size(), 2s);
+        const Messages all = receiver.messages();
+        const Messages got(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        if (got == expected)
+            return ::testing::AssertionSuccess();
+        if (got.size() >= expected.size() || !isOrderedPart(got, expected))
+            return ::testing::AssertionFailure() << got.size() << " messages arrived, not the "
+                                                 << expected.size() << " expected ones in order";
+        if (receiver.xruns() == xruns)
+            return ::testing::AssertionFailure()
+                   << expected.size() - got.size() << " messages lost, and no cycle was missed";
+        std::fprintf(stderr, "attempt %d: %zu messages lost in missed JACK cycles; again\n",
+                     attempt, expected.size() - got.size());
+    }
+    return ::testing::AssertionFailure() << "the server missed cycles in every attempt";
+}
+
+class JackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("JACK_DEFAULT_SERVER"))
+            GTEST_SKIP() << "needs the JACK server of scripts/with-jack.sh";
+    }
+};
+
+TEST_F(JackTest, QobSendDeliversTheSyxBytesThroughANamedPortAndThroughItsOwnPort) {
+    JackReceiver receiver(uniqueName("receiver").toStdString());
+    ASSERT_TRUE(receiver.ok()) << receiver.error();
+    const QString target = QString::fromStdString(receiver.portName());
+
+    const Outcome ports = qob({"ports", "--api", "jack"});
+    ASSERT_EQ(ports.status, 0) << ports.err.toStdString();
+    const QStringList lines = ports.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines[0], "0: MIDI Mapper");
+    const QString entry = lines.filter(": " + target).value(0);
+    ASSERT_FALSE(entry.isEmpty()) << ports.out.toStdString();
+    const QString index = entry.section(':', 0, 0);
+
+    struct Case {
+        QString port;
+        int slot;
+    };
+    for (const Case& c : {Case{index, 3}, Case{target, 8}}) {
+        SCOPED_TRACE(c.port.toStdString());
+        EXPECT_TRUE(deliversExactly(receiver, syxMessages(kDefault, c.slot), [&] {
+            const Outcome sent =
+                qob({"send", kDefault, "--port", c.port, "--slot", QString::number(c.slot)});
+            if (sent.status != 0 || !sent.out.contains(target))
+                return "qob send: " + sent.err.toStdString();
+            return std::string();
+        }));
+    }
+
+    // Port 0 is a port of our own: qob waits until someone connects it.
+    EXPECT_TRUE(deliversExactly(receiver, syxMessages(kDefault, 2), [&] {
+        QProcess send;
+        send.start(QStringLiteral(QOB_CLI), {"send", kDefault, "--port", "0", "--slot", "2"});
+        std::vector<std::string> own;
+        for (int i = 0; i < 1000 && own.empty(); ++i, QThread::msleep(10))
+            own = receiver.outputsNamed(kVirtualPortName);
+        if (own.size() != 1 || !receiver.connectFrom(own[0]))
+            return std::string("our own port did not show or would not connect");
+        const Outcome sent = finish(send);
+        if (sent.status != 0 || !sent.err.contains("waiting"))
+            return "qob send: " + sent.err.toStdString();
+        return std::string();
+    }));
+}
+
+TEST_F(JackTest, QobSendFailsWithAMessageAndNeverHangs) {
+    // No port with that number.
+    Outcome r = qob({"send", kDefault, "--port", "99", "--api", "jack"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Couldn't open midi out, rc = 2")) << r.err.toStdString();
+
+    // Our own port, and nobody connects it.
+    r = qob({"send", kDefault, "--port", "0"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("nothing was connected")) << r.err.toStdString();
+
+    // No server under that name.
+    QProcessEnvironment none = QProcessEnvironment::systemEnvironment();
+    none.insert(QStringLiteral("JACK_DEFAULT_SERVER"), uniqueName("nobody"));
+    r = qob({"send", kDefault, "--port", "0", "--api", "jack"}, none);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Couldn't open midi out, rc = 6")) << r.err.toStdString();
+    r = qob({"ports", "--api", "jack"}, none);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "0: MIDI Mapper\n");
+
+    // The server dies in the middle of the transfer.
+    OwnServer server;
+    ASSERT_TRUE(server.ready());
+    std::unique_ptr<JackReceiver> receiver;
+    {
+        const ServerEnv env(server.name());
+        receiver = std::make_unique<JackReceiver>(uniqueName("receiver").toStdString());
+    }
+    ASSERT_TRUE(receiver->ok()) << receiver->error();
+    QProcess send;
+    send.setProcessEnvironment(server.env());
+    send.start(QStringLiteral(QOB_CLI),
+               {"send", kDefault, "--port", QString::fromStdString(receiver->portName())});
+    ASSERT_TRUE(receiver->waitFor(20, kArrival));
+    server.kill();
+    r = finish(send);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("sending stopped at block")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("JACK server has stopped")) << r.err.toStdString();
+    EXPECT_LT(receiver->messages().size(), 192u);
+    receiver.reset();
+}
+
+class JackWindowTest : public JackTest, public WindowDriver {
+protected:
+    void openWindow() {
+        open([] { return makeRtMidiService(MidiApiChoice::Jack); });
+        ASSERT_TRUE(loadPresetFile(kDefault, preset).ok);
+    }
+    int entryOf(const std::string& name) const {
+        return portList()->findText(QString::fromStdString(name));
+    }
+};
+
+TEST_F(JackWindowTest, SendThroughTheDialogDeliversTheSyxBytes) {
+    JackReceiver receiver(uniqueName("receiver").toStdString());
+    ASSERT_TRUE(receiver.ok()) << receiver.error();
+    openWindow();
+    preset.PresetIndex = 4;
+    click(AREA_MIDI_DEVICE);
+    EXPECT_EQ(listed().value(0), "MIDI Mapper");
+    const int entry = entryOf(receiver.portName());
+    ASSERT_GT(entry, 0) << listed().join(", ").toStdString();
+    choosePort(entry);
+    EXPECT_EQ(state.MidiResult, 0);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" / ").toStdString();
+
+    const auto sendAndWait = [this] {
+        click(AREA_SEND);
+        if (!QTest::qWaitFor([this] { return panelRow2() == "Sent to slot 4"; }, kProcessTimeout))
+            return "the panel shows '" + panelRow2().toStdString() + "'";
+        return std::string();
+    };
+    EXPECT_TRUE(deliversExactly(receiver, syxMessages(kDefault, 4), sendAndWait));
+
+    // MIDI Mapper: our own port. Unconnected, SEND refuses; connected, it delivers.
+    choosePort(0);
+    EXPECT_EQ(state.MidiResult, 0);
+    click(AREA_SEND);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].contains("connected to nothing")) << messages[0].toStdString();
+    const auto own = receiver.outputsNamed(kVirtualPortName);
+    ASSERT_EQ(own.size(), 1u);
+    ASSERT_TRUE(receiver.connectFrom(own[0]));
+    messages.clear();
+    EXPECT_TRUE(deliversExactly(receiver, syxMessages(kDefault, 4), sendAndWait));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" / ").toStdString();
+
+    click(AREA_EXIT);
+    EXPECT_EQ(state.MidiResult, 0);
+    EXPECT_EQ(ends, 1);
+}
+
+TEST_F(JackWindowTest, FailuresEndWithAMessage) {
+    // An empty selection names device -2.
+    openWindow();
+    click(AREA_MIDI_DEVICE);
+    portList()->clear();
+    QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    EXPECT_EQ(messages.value(0), "Couldn't open midi out, rc = 2");
+    messages.clear();
+    click(AREA_SEND);
+    EXPECT_EQ(messages.value(0), "No MIDI port is open ! Please Click <MIDI DEVICE>");
+
+    // No server: the list holds only the mapper, and opening it says so.
+    {
+        const ServerEnv env(uniqueName("nobody"));
+        state = EditorState{};
+        messages.clear();
+        openWindow();
+        click(AREA_MIDI_DEVICE);
+        EXPECT_EQ(listed(), QStringList({"MIDI Mapper"}));
+        choosePort(0);
+        EXPECT_EQ(messages.value(0), "Couldn't open midi out, rc = 6");
+    }
+
+    // The server dies during a send.
+    OwnServer server;
+    ASSERT_TRUE(server.ready());
+    std::unique_ptr<JackReceiver> receiver;
+    {
+        const ServerEnv env(server.name());
+        receiver = std::make_unique<JackReceiver>(uniqueName("receiver").toStdString());
+        ASSERT_TRUE(receiver->ok()) << receiver->error();
+        state = EditorState{};
+        messages.clear();
+        openWindow();
+        click(AREA_MIDI_DEVICE);
+        choosePort(entryOf(receiver->portName()));
+        ASSERT_TRUE(state.MidiOutHandle) << messages.join(" / ").toStdString();
+    }
+    click(AREA_SEND);
+    ASSERT_TRUE(receiver->waitFor(20, kArrival));
+    server.kill();
+    QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 2, kProcessTimeout);
+    EXPECT_TRUE(messages[0].startsWith("Sending stopped at block")) << messages[0].toStdString();
+    EXPECT_EQ(messages[1], "the JACK server has stopped");
+    click(AREA_EXIT); // closes the orphaned port without hanging
+    EXPECT_EQ(ends, 1);
+    EXPECT_NE(state.MidiResult, 0);
+    receiver.reset();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir runtime;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,274 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The MIDI Device Setup dialog and SEND on a recording MIDI service, on the offscreen platform.
+#include "device/DeviceDump.h"
+#include "model/PresetFile.h"
+#include "tests/support/FakeMidi.h"
+#include "tests/support/WindowDriver.h"
+#include "ui/midisetup/DumpSender.h"
+#include "ui/midisetup/MidiSetupLayout.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace qob;
+using namespace qob::test;
+
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+const QString kDefault = QStringLiteral(QOB_SOURCE_DIR "/resources/Default.QOB");
+constexpr int kSlowTest = 10000; // ms; far above the 1.92 s a transfer takes
+
+class MidiSetupTest : public ::testing::Test, public WindowDriver {
+protected:
+    std::shared_ptr<FakeService> service = std::make_shared<FakeService>();
+
+    void SetUp() override {
+        service->names = {"Surface In", "Other Synth"};
+        open([this] { return service; });
+        ASSERT_TRUE(loadPresetFile(kDefault, preset).ok);
+    }
+
+    std::vector<std::uint8_t> expectedBytes(int slot) const {
+        std::vector<std::uint8_t> bytes;
+        for (const DumpBlock& b : makeDumpBlocks(*BuildDeviceDump(preset).image, slot))
+            bytes.insert(bytes.end(), b.begin(), b.end());
+        return bytes;
+    }
+    static std::vector<std::uint8_t> received(const RecordingPort& port) {
+        std::vector<std::uint8_t> bytes;
+        for (const auto& m : port.sent())
+            bytes.insert(bytes.end(), m.bytes.begin(), m.bytes.end());
+        return bytes;
+    }
+    bool sending() const {
+        const auto* sender = window->findChild<DumpSender*>();
+        return sender && sender->isRunning();
+    }
+};
+
+TEST_F(MidiSetupTest, DialogLayoutFollowsTheTwipsAtTheScreensDpi) {
+    click(AREA_MIDI_DEVICE);
+    MIDISetupForm* form = dialog();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->isModal());
+    EXPECT_EQ(form->windowTitle(), "MIDI Device Setup");
+    EXPECT_TRUE(form->windowIcon().availableSizes().contains(QSize(32, 32)));
+
+    const auto px = [](int twips, int dpi) { return qRound(twips * dpi / 1440.0); };
+    const int dx = form->logicalDpiX(), dy = form->logicalDpiY();
+    EXPECT_EQ(form->size(), QSize(px(3825, dx), px(2880, dy)));
+    struct Control {
+        const char* name;
+        TwipsRect rect;
+        double points;
+        bool bold;
+    };
+    for (const Control& c : {Control{"Label2", {840, 240, 1920, 285}, 12, true},
+                             Control{"Combo_MIDI_OUT", {240, 840, 3255, 345}, 9, false},
+                             Control{"cmdOK", {2640, 1920, 855, 375}, 10.5, true}}) {
+        SCOPED_TRACE(c.name);
+        const auto* w = form->findChild<QWidget*>(QString::fromLatin1(c.name));
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->geometry(), QRect(px(c.rect.left, dx), px(c.rect.top, dy),
+                                       px(c.rect.width, dx), px(c.rect.height, dy)));
+        EXPECT_EQ(w->font().family(), "Times New Roman");
+        EXPECT_DOUBLE_EQ(w->font().pointSizeF(), c.points);
+        EXPECT_EQ(w->font().bold(), c.bold);
+    }
+    const auto* label = form->findChild<QLabel*>("Label2");
+    EXPECT_EQ(label->text(), "MIDI OUT Device");
+    const QPalette scheme = QApplication::palette();
+    EXPECT_EQ(label->palette().color(QPalette::WindowText),
+              scheme.color(QPalette::HighlightedText));
+    EXPECT_EQ(label->palette().color(QPalette::Window), scheme.color(QPalette::ButtonText));
+    EXPECT_EQ(form->palette().color(QPalette::Window), scheme.color(QPalette::WindowText));
+    EXPECT_EQ(form->findChild<QPushButton*>("cmdOK")->text(), "OK");
+    EXPECT_FALSE(portList()->isEditable());
+    EXPECT_EQ(portList()->nextInFocusChain(), form->findChild<QPushButton*>("cmdOK"));
+}
+
+TEST_F(MidiSetupTest, ListIsFilledUntilTheFirstOkAndKeptAfterIt) {
+    click(AREA_MIDI_DEVICE);
+    EXPECT_EQ(listed(), QStringList({"MIDI Mapper", "Surface In", "Other Synth"}));
+    EXPECT_EQ(portList()->currentIndex(), 0);
+    EXPECT_EQ(portList()->itemData(0).toInt(), -1);
+    EXPECT_EQ(portList()->itemData(2).toInt(), 1);
+
+    click(AREA_MIDI_DEVICE); // again before any OK: listed afresh, not appended
+    EXPECT_EQ(listed().size(), 3);
+    EXPECT_EQ(service->listings, 2);
+
+    choosePort(2); // shows the dialog once more before its OK
+    EXPECT_EQ(service->listings, 3);
+    EXPECT_EQ(service->opened, std::vector<int>({1}));
+    EXPECT_TRUE(state.MidiPortChosen);
+    EXPECT_EQ(state.MidiResult, 0);
+    ASSERT_TRUE(state.MidiOutHandle);
+    EXPECT_EQ(state.MidiOutHandle->name(), "Other Synth");
+    EXPECT_FALSE(dialog()->isVisible());
+
+    // Later showings keep the list and the selection; new ports do not appear.
+    service->names.push_back("Late Port");
+    click(AREA_MIDI_DEVICE);
+    EXPECT_EQ(listed().size(), 3);
+    EXPECT_EQ(portList()->currentIndex(), 2);
+    EXPECT_EQ(service->listings, 3);
+
+    // OK again closes the open port before opening the new choice.
+    const auto first = service->lastPort;
+    portList()->setCurrentIndex(0);
+    QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    EXPECT_TRUE(first->closed());
+    EXPECT_EQ(service->opened, std::vector<int>({1, -1}));
+    EXPECT_EQ(state.MidiOutHandle->name(), kVirtualPortName);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(MidiSetupTest, OkReportsAFailedOpenWithItsReturnCode) {
+    struct Case {
+        const char* what;
+        int openCode;
+        bool emptyList;
+        int device;
+        int rc;
+    };
+    for (const Case& c : {Case{"empty selection", kMidiOk, true, -2, kMidiBadDevice},
+                          Case{"port in use", kMidiInUse, false, -1, kMidiInUse},
+                          Case{"no service", kMidiNoService, false, -1, kMidiNoService}}) {
+        SCOPED_TRACE(c.what);
+        state = EditorState{};
+        messages.clear();
+        service->opened.clear();
+        service->openCode = c.openCode;
+        open([this] { return service; });
+        click(AREA_MIDI_DEVICE);
+        if (c.emptyList)
+            portList()->clear();
+        QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+        EXPECT_EQ(service->opened, std::vector<int>({c.device}));
+        ASSERT_EQ(messages.size(), 2);
+        EXPECT_EQ(messages[0], QStringLiteral("Couldn't open midi out, rc = %1").arg(c.rc));
+        EXPECT_FALSE(messages[1].isEmpty()) << "the backend's words";
+        EXPECT_EQ(state.MidiResult, c.rc);
+        EXPECT_TRUE(state.MidiPortChosen);
+        EXPECT_FALSE(state.MidiOutHandle);
+
+        // SEND now says there is no open port, not that none was chosen.
+        messages.clear();
+        click(AREA_SEND);
+        ASSERT_EQ(messages.size(), 2);
+        EXPECT_EQ(messages[0], "No MIDI port is open ! Please Click <MIDI DEVICE>");
+        EXPECT_FALSE(sending());
+    }
+}
+
+TEST_F(MidiSetupTest, SendRunsBesideTheWindowAndShowsProgressThenTheOutcome) {
+    preset.PresetIndex = 3;
+    choosePort(1);
+    const auto port = service->lastPort;
+    const auto progress = [this] {
+        // "Sending  57/192": the count after a blank for the sign.
+        const QString row = panelRow2();
+        return row.startsWith("Sending  ") && row.endsWith("/192") ? row.mid(9).chopped(4).toInt()
+                                                                   : -1;
+    };
+    click(AREA_SEND);
+    EXPECT_GE(progress(), 0) << panelRow2().toStdString();
+    EXPECT_TRUE(sending());
+    // The window answers while the blocks go out: progress shows, other buttons work, a
+    // second SEND does nothing.
+    QTRY_VERIFY_WITH_TIMEOUT(progress() > 10 && progress() < 192, kSlowTest);
+    click(AREA_SEND);
+    click(AREA_SAVE_AS);
+    EXPECT_EQ(asked, QStringList({"Save As"}));
+    preset.PresetIndex = 5; // the image and slot were taken at the press
+    QTRY_COMPARE_WITH_TIMEOUT(panelRow2(), QString("Sent to slot 3"), kSlowTest);
+    EXPECT_FALSE(sending());
+    EXPECT_EQ(port->sent().size(), 192u);
+    preset.PresetIndex = 3;
+    EXPECT_EQ(received(*port), expectedBytes(3));
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_FALSE(port->closed()) << "the port stays open for the next send";
+
+    // The next redraw gives the panel back to the element.
+    window->Display_Current_Element();
+    EXPECT_EQ(panelRow2(), "");
+}
+
+TEST_F(MidiSetupTest, ExitAndANewPortStopTheSendAfterTheCurrentBlock) {
+    choosePort(1);
+    auto port = service->lastPort;
+    click(AREA_SEND);
+    QTRY_VERIFY_WITH_TIMEOUT(port->sent().size() >= 20, kSlowTest);
+    // Choosing a port closes the old one: the send stops first.
+    choosePort(2);
+    EXPECT_TRUE(port->closed());
+    const std::size_t stoppedAt = port->sent().size();
+    EXPECT_LT(stoppedAt, 192u);
+    QTRY_COMPARE_WITH_TIMEOUT(panelRow2(), QStringLiteral("Send stopped at %1/192").arg(stoppedAt),
+                              kSlowTest);
+
+    port = service->lastPort;
+    click(AREA_SEND);
+    QTRY_VERIFY_WITH_TIMEOUT(port->sent().size() >= 20, kSlowTest);
+    click(AREA_EXIT);
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(port->closed());
+    EXPECT_EQ(state.MidiResult, 0);
+    EXPECT_FALSE(sending());
+    const std::size_t atExit = port->sent().size();
+    EXPECT_LT(atExit, 192u);
+    QTest::qWait(50);
+    EXPECT_EQ(port->sent().size(), atExit) << "nothing goes out after the exit";
+}
+
+TEST_F(MidiSetupTest, SendFailuresAreReportedAndNothingIsSentForABadImage) {
+    choosePort(1);
+    auto port = service->lastPort;
+
+    preset.FaderLimit[0] = -300;
+    click(AREA_SEND);
+    EXPECT_EQ(messages, QStringList({"Fader Limit value 1 is -300: outside -255..32767",
+                                     "Nothing was sent."}));
+    EXPECT_FALSE(sending());
+    preset.FaderLimit[0] = 0;
+
+    messages.clear();
+    port->connections = 0; // a port of our own that nobody connected
+    click(AREA_SEND);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages[0], "MIDI port Surface In is connected to nothing.");
+    EXPECT_TRUE(port->sent().empty());
+    port->connections.reset();
+
+    messages.clear();
+    port->failAt = 57;
+    click(AREA_SEND);
+    QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 2, kSlowTest);
+    EXPECT_EQ(messages[0], "Sending stopped at block 58 of 192.");
+    EXPECT_EQ(messages[1], "the recorder was told to fail");
+    EXPECT_EQ(panelRow2(), "Send failed at block 58/192");
+    EXPECT_EQ(port->sent().size(), 57u);
+    EXPECT_FALSE(sending());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir runtime; // 0700, as Qt wants it
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
