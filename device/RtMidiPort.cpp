@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include <unistd.h>
+
 namespace qob {
 namespace {
 
@@ -108,8 +110,10 @@ public:
         jack_client_t* client = jack_client_open(kWatchClientName, JackNoStartServer, &status);
         if (!client) {
             const char* server = std::getenv("JACK_DEFAULT_SERVER");
-            why = std::string("no JACK server is running (server '") +
-                  (server && *server ? server : "default") + "')";
+            const std::string named =
+                std::string(" (server '") + (server && *server ? server : "default") + "')";
+            why = (status & JackServerFailed) ? "no JACK server is running" + named
+                                              : "the JACK server refused a client" + named;
             if (const std::string said = lastJackMessage(); !said.empty())
                 why += ": " + said;
             return nullptr;
@@ -128,13 +132,15 @@ public:
     // RtMidi takes the client name as given when it is free; pick one that is, so that we know
     // the full name of our port.
     std::string freeClientName(const std::string& base) const {
-        for (int n = 1;; ++n) {
+        constexpr int kTries = 100;
+        for (int n = 1; n <= kTries; ++n) {
             const std::string name = n == 1 ? base : base + "-" + std::to_string(n);
             char* uuid = jack_get_uuid_for_client_name(m_client, name.c_str());
             if (!uuid)
                 return name;
             jack_free(uuid);
         }
+        return base + "-" + std::to_string(getpid()); // free in all likelihood
     }
 
     std::optional<int> connections(const std::string& portName) const {
