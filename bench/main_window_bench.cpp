@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The cost of one redraw of the information panel.
+#include "tests/support/OffscreenQt.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -61,11 +62,8 @@ BENCHMARK(BM_DisplayCurrentElement_Unchanged)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir runtime;
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QTemporaryDir runtime;
+    qob::testing::useOffscreenQt(runtime);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

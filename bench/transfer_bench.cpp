@@ -7,6 +7,7 @@
 #include "device/RtMidiPort.h"
 #include "model/PresetFile.h"
 #include "tests/support/JackReceiver.h"
+#include "tests/support/OffscreenQt.h"
 #include "ui/main/frmMain.h"
 #include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MIDISetupForm.h"
@@ -169,11 +170,8 @@ BENCHMARK(BM_EditorEventLoopDuringSend)
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir runtime;
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QTemporaryDir runtime;
+    qob::testing::useOffscreenQt(runtime);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "tests/support/OffscreenQt.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/Skin.h"
 
@@ -195,10 +196,8 @@ TEST(SkinArtwork, IconHasAWindowSize) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir runtimeDir;
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtimeDir.isValid())
-        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+    const QTemporaryDir runtime;
+    qob::testing::useOffscreenQt(runtime);
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
 
