@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The cost of one redraw of the information panel.
-#include "tests/support/OffscreenQt.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -60,13 +59,3 @@ void BM_DisplayCurrentElement_Unchanged(benchmark::State& s) {
 BENCHMARK(BM_DisplayCurrentElement_Unchanged)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    const QTemporaryDir runtime;
-    qob::testing::useOffscreenQt(runtime);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -7,7 +7,6 @@
 #include "device/RtMidiPort.h"
 #include "model/PresetFile.h"
 #include "tests/support/JackReceiver.h"
-#include "tests/support/OffscreenQt.h"
 #include "ui/main/frmMain.h"
 #include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MIDISetupForm.h"
@@ -168,13 +167,3 @@ BENCHMARK(BM_EditorEventLoopDuringSend)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    const QTemporaryDir runtime;
-    qob::testing::useOffscreenQt(runtime);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
