@@ -49,11 +49,13 @@ QIcon midiSocketIcon() {
 
 MIDISetupForm::MIDISetupForm(EditorState& state, std::shared_ptr<MidiOutService> service,
                              QWidget* parent)
-    : QDialog(parent), m_state(state), m_service(std::move(service)) {
+    // A title bar with a close box only, like the Element Assign dialog.
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      m_state(state), m_service(std::move(service)) {
     setObjectName(QStringLiteral("MIDISetupForm"));
     setWindowTitle(QStringLiteral("MIDI Device Setup"));
     setWindowIcon(midiSocketIcon());
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(false);
 
     m_label2 = new QLabel(QStringLiteral("MIDI OUT Device"), this);
