@@ -20,6 +20,8 @@ using namespace std::chrono_literals;
 
 // JACK writes a message at the start of its next cycle; closing the port earlier loses it.
 constexpr auto kDrainTime = 200ms;
+// Longer than a JACK period at any usual setting (1024 frames at 44.1 kHz is 23 ms).
+constexpr auto kCallbackGrace = 50ms;
 // A new connection is routed from the server's next graph on; data sent at once could still go
 // out on the old one and be dropped.
 constexpr auto kConnectSettle = 50ms;
@@ -220,6 +222,12 @@ public:
         } catch (const RtMidiError& e) {
             result = {codeFor(e.getType(), e.getMessage()), e.getMessage()};
         }
+        // RtMidi's JACK output frees its ring buffers before it closes its client, while the
+        // process callback may still be inside them (seen as a crash in jack_ringbuffer_peek
+        // about once in 30 sends). With the port gone the callback returns at once, so a few
+        // periods' wait lets any callback in flight finish before the buffers go.
+        if (m_backend.watch)
+            std::this_thread::sleep_for(kCallbackGrace);
         m_backend.out.reset();
         m_backend.watch.reset();
         if (gone)
