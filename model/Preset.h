@@ -25,6 +25,25 @@ inline constexpr std::uint8_t kSysExEnd = 0xF7;
 
 enum class Layer : bool { Daw = false, Midi = true };
 
+// Keystrokes store the key as a usage ID of the keyboard page of the USB HID tables.
+namespace KeyCode {
+inline constexpr std::uint8_t A = 4;
+inline constexpr std::uint8_t Z = 29;
+inline constexpr std::uint8_t Digit1 = 30;
+inline constexpr std::uint8_t Digit9 = 38;
+inline constexpr std::uint8_t Digit0 = 39;
+inline constexpr std::uint8_t Space = 44;
+inline constexpr std::uint8_t F1 = 58;
+inline constexpr std::uint8_t F12 = 69;
+inline constexpr std::uint8_t Right = 79;
+inline constexpr std::uint8_t Left = 80;
+inline constexpr std::uint8_t Down = 81;
+inline constexpr std::uint8_t Up = 82;
+} // namespace KeyCode
+
+// A SysEx string after its F0: Data1, Data2, then the eight tail bytes.
+inline constexpr int kSysExPositions = 10;
+
 // Text fields (Name, Explain) hold Windows-1252 bytes exactly as read from a file, so that any
 // byte 0x00..0xFF survives a load and a save unchanged.
 struct ElementAssignment {
@@ -40,14 +59,16 @@ struct ElementAssignment {
 
 AssignKind assignKind(const ElementAssignment& a);
 
+// Byte `position` (0..9) of the SysEx string the record holds.
+std::uint8_t& sysExByte(ElementAssignment& a, int position);
+std::uint8_t sysExByte(const ElementAssignment& a, int position);
+
 struct ElementSlot {
     ElementAssignment Daw;
     ElementAssignment Midi;
 
     ElementAssignment& record(Layer layer) { return layer == Layer::Midi ? Midi : Daw; }
-    const ElementAssignment& record(Layer layer) const {
-        return layer == Layer::Midi ? Midi : Daw;
-    }
+    const ElementAssignment& record(Layer layer) const { return layer == Layer::Midi ? Midi : Daw; }
     bool operator==(const ElementSlot&) const = default;
 };
 

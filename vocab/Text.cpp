@@ -238,36 +238,26 @@ constexpr std::array<std::string_view, 8> kModifierPrefixes{{
     "<Ctr+Shift+Alt>",
 }};
 
-// Usage IDs of the keyboard page that the panel can name.
-constexpr int kKeyA = 4;
-constexpr int kKeyZ = 29;
-constexpr int kKey1 = 30;
-constexpr int kKey9 = 38;
-constexpr int kKey0 = 39;
-constexpr int kKeySpace = 44;
-constexpr int kKeyF1 = 58;
-constexpr int kKeyF12 = 69;
-
 struct NamedKey {
     int code;
     std::string_view name;
 };
 constexpr std::array<NamedKey, 5> kNamedKeys{{
-    {kKeySpace, "<Space>"},
-    {79, "<Right>"},
-    {80, "<Left>"},
-    {81, "<Down>"},
-    {82, "<Up>"},
+    {KeyCode::Space, "<Space>"},
+    {KeyCode::Right, "<Right>"},
+    {KeyCode::Left, "<Left>"},
+    {KeyCode::Down, "<Down>"},
+    {KeyCode::Up, "<Up>"},
 }};
 
 std::string keyName(int key) {
-    if (key >= kKeyF1 && key <= kKeyF12)
-        return "<F" + std::to_string(key - kKeyF1 + 1) + ">";
-    if (key >= kKeyA && key <= kKeyZ)
-        return std::string(1, static_cast<char>('A' + key - kKeyA));
-    if (key >= kKey1 && key <= kKey9)
-        return std::string(1, static_cast<char>('1' + key - kKey1));
-    if (key == kKey0)
+    if (key >= KeyCode::F1 && key <= KeyCode::F12)
+        return "<F" + std::to_string(key - KeyCode::F1 + 1) + ">";
+    if (key >= KeyCode::A && key <= KeyCode::Z)
+        return std::string(1, static_cast<char>('A' + key - KeyCode::A));
+    if (key >= KeyCode::Digit1 && key <= KeyCode::Digit9)
+        return std::string(1, static_cast<char>('1' + key - KeyCode::Digit1));
+    if (key == KeyCode::Digit0)
         return "0";
     for (const auto& named : kNamedKeys)
         if (named.code == key)
@@ -275,12 +265,12 @@ std::string keyName(int key) {
     return {};
 }
 
+} // namespace
+
 std::string hexByte(std::uint8_t b) {
     constexpr std::string_view kDigits = "0123456789ABCDEF";
     return {kDigits[b >> 4], kDigits[b & 0x0F]};
 }
-
-} // namespace
 
 std::string_view EventTypeName(std::uint8_t status) {
     switch (eventType(status)) {
@@ -322,10 +312,10 @@ std::string keystrokeText(std::uint8_t modifiers, std::uint8_t key) {
 }
 
 std::string sysexText(const ElementAssignment& a) {
-    std::string text = hexByte(a.Data1) + " " + hexByte(a.Data2);
-    if (a.Data2 == kSysExEnd)
-        return text;
-    for (std::uint8_t b : a.SysExTail) {
+    // Data1 is never taken for the end mark.
+    std::string text = hexByte(a.Data1);
+    for (int position = 1; position < kSysExPositions; ++position) {
+        const std::uint8_t b = sysExByte(a, position);
         text += " " + hexByte(b);
         if (b == kSysExEnd)
             return text;

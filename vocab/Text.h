@@ -15,6 +15,8 @@ std::string_view EventTypeName(std::uint8_t status); // empty for 0xB_/0xC_ and 
 std::string_view ControllerName(int number);         // "MIDI CC" outside the named ones
 std::string_view ProgramName(int number);            // empty above 127
 
+// "0A", "F7": a byte as two upper-case hexadecimal digits.
+std::string hexByte(std::uint8_t b);
 
 // Panel texts.
 std::string keystrokeText(std::uint8_t modifiers, std::uint8_t key); // "<Ctrl+Alt> <F12>"
@@ -25,6 +27,5 @@ std::string midiDataText(const ElementAssignment& a);                // " 176, 7
 std::optional<std::string> midiExplainText(const ElementAssignment& a, Layer layer);
 // "Push"/"Toggle" for Buttons, "Drawbar"/"Normal" for V-Pots and Faders, empty otherwise.
 std::string modeWord(int element, const ElementAssignment& a);
-
 
 } // namespace qob

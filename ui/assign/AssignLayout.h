@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ui/Twips.h"
+
 #include <array>
 
 // The controls of the Element Assign dialog, in twips of its client area (1/1440 inch).
 namespace qob {
 
-inline constexpr int kTwipsPerInch = 1440;
 inline constexpr int kAssignClientWidth = 7770; // twips
 inline constexpr int kAssignClientHeight = 6495;
 

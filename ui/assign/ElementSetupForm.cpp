@@ -96,11 +96,11 @@ ElementSetupForm::ElementSetupForm(Preset& preset, EditorState& state, QWidget* 
 }
 
 int ElementSetupForm::twipsX(int twips) const {
-    return qRound(twips * logicalDpiX() / double(kTwipsPerInch));
+    return twipsToPixels(twips, logicalDpiX());
 }
 
 int ElementSetupForm::twipsY(int twips) const {
-    return qRound(twips * logicalDpiY() / double(kTwipsPerInch));
+    return twipsToPixels(twips, logicalDpiY());
 }
 
 void ElementSetupForm::buildControls() {
@@ -379,7 +379,7 @@ void ElementSetupForm::cmdOK_Click() {
             record.Status = kStatusSysEx;
             const std::vector<std::uint8_t> bytes = sysExBytesFromText(m_txtSysEx->text());
             for (std::size_t i = 0; i < bytes.size(); ++i)
-                sysExPosition(record, static_cast<int>(i)) = bytes[i];
+                sysExByte(record, static_cast<int>(i)) = bytes[i];
         }
     } else if (m_optMidi->isChecked() && event[0] > kHighestDataByte) {
         ElementAssignment& record = slot.record(m_layer);

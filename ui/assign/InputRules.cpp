@@ -2,6 +2,7 @@
 #include "ui/assign/InputRules.h"
 
 #include "vocab/ElementNames.h"
+#include "vocab/Text.h"
 
 #include <array>
 #include <charconv>
@@ -12,13 +13,8 @@
 namespace qob {
 namespace {
 
-constexpr std::uint8_t kFirstLetterCode = 4; // "A"; "Z" is 29
-constexpr int kLetterOffset = 61;            // character code of the letter − code
-constexpr std::uint8_t kFirstDigitCode = 30; // "1"; "9" is 38, "0" is 39
-constexpr std::uint8_t kZeroCode = 39;
-constexpr std::uint8_t kSpaceCode = 44;
-constexpr std::uint8_t kF1Code = 58; // "<F1>"; "<F12>" is 69
-constexpr int kFunctionKeys = 12;
+constexpr int kLetterOffset = 61; // character code of the letter − code
+constexpr int kFunctionKeys = KeyCode::F12 - KeyCode::F1 + 1;
 
 bool isIgnoredBlank(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\n';
@@ -99,11 +95,11 @@ const std::array<KeyText, 23>& exactKeyTexts() {
                                                  "<F7>", "<F8>", "<F9>", "<F10>", "<F11>", "<F12>"};
         std::size_t i = 0;
         for (int d = 0; d < 9; ++d)
-            t[i++] = {static_cast<std::uint8_t>(kFirstDigitCode + d), kDigits[d]};
-        t[i++] = {kZeroCode, "0"};
-        t[i++] = {kSpaceCode, "<SPACE>"};
+            t[i++] = {static_cast<std::uint8_t>(KeyCode::Digit1 + d), kDigits[d]};
+        t[i++] = {KeyCode::Digit0, "0"};
+        t[i++] = {KeyCode::Space, "<SPACE>"};
         for (int f = 0; f < kFunctionKeys; ++f)
-            t[i++] = {static_cast<std::uint8_t>(kF1Code + f), kFunctions[f]};
+            t[i++] = {static_cast<std::uint8_t>(KeyCode::F1 + f), kFunctions[f]};
         return t;
     }();
     return table;
@@ -160,7 +156,7 @@ std::optional<std::uint8_t> keyCodeFromText(const QString& text) {
 }
 
 QString keyTextOf(std::uint8_t code) {
-    if (code >= kFirstLetterCode && code < kFirstLetterCode + 26)
+    if (code >= KeyCode::A && code <= KeyCode::Z)
         return QString(QChar(code + kLetterOffset));
     for (const KeyText& key : exactKeyTexts())
         if (key.code == code)
@@ -187,25 +183,13 @@ std::vector<std::uint8_t> sysExBytesFromText(QStringView text) {
     return bytes;
 }
 
-std::uint8_t& sysExPosition(ElementAssignment& record, int position) {
-    if (position == 0)
-        return record.Data1;
-    if (position == 1)
-        return record.Data2;
-    return record.SysExTail.at(static_cast<std::size_t>(position - 2));
-}
-
-std::uint8_t sysExPosition(const ElementAssignment& record, int position) {
-    return sysExPosition(const_cast<ElementAssignment&>(record), position);
-}
-
 QString sysExFieldText(const ElementAssignment& record) {
     QString text;
     for (int position = 0; position < kSysExPositions; ++position) {
-        const std::uint8_t byte = sysExPosition(record, position);
+        const std::uint8_t byte = sysExByte(record, position);
         if (position > 0)
             text += u' ';
-        text += QStringLiteral("%1").arg(byte, 2, 16, QChar(u'0')).toUpper();
+        text += QString::fromStdString(hexByte(byte));
         // Data1 is always followed by Data2, even when it is F7.
         if (position > 0 && byte == kSysExEnd)
             break;

@@ -14,9 +14,6 @@
 // Pure functions over Qt Core and the model, so that they can be checked in tables.
 namespace qob {
 
-// A SysEx record holds at most ten bytes after the implicit 0xF0: Data1, Data2, SysExTail.
-inline constexpr int kSysExPositions = 10;
-
 // The value of a typed number: blanks, tabs and line feeds are ignored anywhere, then the longest
 // leading decimal number (sign, digits, point, exponent) is read, or a number after "&H" (hex) or
 // "&O" (octal). No number gives 0; an exponent beyond double range gives an infinity.
@@ -35,9 +32,6 @@ QString keyTextOf(std::uint8_t code);
 // The bytes that the text of txt_SysEx writes from position 0 on, end byte included; never more
 // than ten.
 std::vector<std::uint8_t> sysExBytesFromText(QStringView text);
-// Position 0..9 of a SysEx record: Data1, Data2, SysExTail[0..7].
-std::uint8_t& sysExPosition(ElementAssignment& record, int position);
-std::uint8_t sysExPosition(const ElementAssignment& record, int position);
 // "41 10 F7": the stored bytes up to the first F7 (looked for from Data2 on), at most ten.
 QString sysExFieldText(const ElementAssignment& record);
 

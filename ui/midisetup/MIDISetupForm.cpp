@@ -14,10 +14,6 @@ namespace qob {
 
 namespace {
 
-int toPixels(int twips, int dpi) {
-    return qRound(twips * dpi / static_cast<double>(kTwipsPerInch));
-}
-
 QFont dialogFont(double points, bool bold) {
     QFont font(QString::fromLatin1(kMidiSetupFontFamily));
     font.setPointSizeF(points);
@@ -77,10 +73,11 @@ void MIDISetupForm::layOut() {
     const int dpiX = logicalDpiX();
     const int dpiY = logicalDpiY();
     const auto place = [&](QWidget* w, const TwipsRect& r) {
-        w->setGeometry(toPixels(r.left, dpiX), toPixels(r.top, dpiY), toPixels(r.width, dpiX),
-                       toPixels(r.height, dpiY));
+        w->setGeometry(twipsToPixels(r.left, dpiX), twipsToPixels(r.top, dpiY),
+                       twipsToPixels(r.width, dpiX), twipsToPixels(r.height, dpiY));
     };
-    setFixedSize(toPixels(kMidiSetupClient.width, dpiX), toPixels(kMidiSetupClient.height, dpiY));
+    setFixedSize(twipsToPixels(kMidiSetupClient.width, dpiX),
+                 twipsToPixels(kMidiSetupClient.height, dpiY));
 
     // The dark background is the scheme's colour for window text.
     QPalette palette = this->palette();

@@ -1,17 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ui/Twips.h"
+
 // The MIDI Device Setup dialog in twips (1/1440 inch); pixels follow the screen's logical DPI.
 namespace qob {
-
-inline constexpr int kTwipsPerInch = 1440;
-
-struct TwipsRect {
-    int left;
-    int top;
-    int width;
-    int height;
-};
 
 inline constexpr TwipsRect kMidiSetupClient{0, 0, 3825, 2880};
 inline constexpr TwipsRect kLabel2Rect{840, 240, 1920, 285};
