@@ -160,27 +160,26 @@ std::optional<int> deviceFor(MidiOutService& service, const QString& port) {
 // Nobody hears our own port until the user connects it; JACK drops what goes out before.
 bool waitForConnection(MidiOutPort& port) {
     const QString name = QString::fromStdString(port.name());
-    if (!port.connectionCount()) {
+    const bool canTell = port.connectionCount().has_value();
+    if (canTell)
+        printErr(QStringLiteral("qob: opened port '%1'; waiting up to %2 s for it to be connected")
+                     .arg(name)
+                     .arg(kConnectWait.count()));
+    else
         printErr(QStringLiteral("qob: opened port '%1'; this MIDI service cannot tell when it is "
                                 "connected, so sending starts in %2 s")
                      .arg(name)
                      .arg(kConnectWait.count()));
-        const auto until = std::chrono::steady_clock::now() + kConnectWait;
-        while (!g_interrupted && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(kConnectPoll);
-        return !g_interrupted;
-    }
-    printErr(QStringLiteral("qob: opened port '%1'; waiting up to %2 s for it to be connected")
-                 .arg(name)
-                 .arg(kConnectWait.count()));
     const auto until = std::chrono::steady_clock::now() + kConnectWait;
     while (!g_interrupted && std::chrono::steady_clock::now() < until) {
-        if (port.connectionCount().value_or(0) > 0) {
+        if (canTell && port.connectionCount().value_or(0) > 0) {
             std::this_thread::sleep_for(kConnectSettle);
             return true;
         }
         std::this_thread::sleep_for(kConnectPoll);
     }
+    if (!canTell)
+        return !g_interrupted;
     printErr(QStringLiteral("qob: nothing was connected to '%1'; nothing sent").arg(name));
     return false;
 }
