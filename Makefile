@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps build run test test-unit test-asan fuzz bench clean
+.PHONY: all deps build run test test-unit test-asan fuzz bench screenshot clean
 
 all: build
 
@@ -29,6 +29,11 @@ fuzz: deps
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)
+
+# The picture in the README: the editor as it starts, on the offscreen platform.
+screenshot: build
+	mkdir -p docs
+	QT_QPA_PLATFORM=offscreen $(BUILD)/qob-editor --screenshot docs/screenshot.png
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
