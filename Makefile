@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps build run test test-unit test-asan fuzz bench screenshot clean
+.PHONY: all deps build run test test-unit test-asan fuzz bench screenshot package clean
 
 all: build
 
@@ -29,6 +29,10 @@ fuzz: deps
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)
+
+# The Debian package, $(BUILD)/qob-tandrix_<version>_<arch>.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # The picture in the README: the editor as it starts, on the offscreen platform.
 screenshot: build

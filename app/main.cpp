@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qob-editor"));
     QApplication::setApplicationVersion(QStringLiteral(QOB_VERSION));
+    // Lets desktops match the window with its menu entry and icon (the Wayland app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.qobtandrix.Editor"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("QOB-TANDRIX preset editor"));

@@ -14,6 +14,7 @@ PACKAGES=(
   fonts-liberation
   xvfb xauth xdotool x11-utils imagemagick openbox
   python3-mido
+  dpkg-dev file desktop-file-utils appstream shared-mime-info  # make package and its check
 )
 
 missing=()

@@ -28,6 +28,9 @@ echo "== MIDI transfer through a JACK server (dummy driver)"
 timeout 600 bash scripts/with-jack.sh ctest --test-dir "$build" --output-on-failure -L jack \
   --repeat until-pass:2
 
+echo "== the Debian package, unpacked and run"
+bash scripts/package-check.sh "$build"
+
 echo "== core tests under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B "$asan" -DQOB_CORE_ONLY=ON -DQOB_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$asan" -j "$jobs"
