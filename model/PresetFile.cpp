@@ -4,13 +4,24 @@
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 
+#include "model/PresetFileReading.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <limits>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qob {
 namespace {
@@ -69,8 +80,9 @@ private:
 };
 
 struct Item {
-    std::string_view text; // points into the file's bytes
+    std::string_view text; // points into the reader's bytes, valid until the next item is read
     bool quoted = false;
+    bool tooLong = false; // longer than kMaxItemBytes; `text` holds only its start
     int line = 0;
 };
 
@@ -79,109 +91,272 @@ struct ParseError {
     std::string detail;
 };
 
+// A file that cannot be read on: the OS reason.
+struct SourceError {
+    std::string reason;
+};
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
 // Splits the bytes into items: an item ends at a comma or a line end (LF, or CR LF), blanks and
 // tabs before it are skipped, and a quoted item runs to the next quote whatever lies between.
+// The bytes come either all at once or a chunk at a time from a file; then only the item being
+// read is held, so memory stays bounded whatever the file holds.
 class ItemReader {
 public:
-    explicit ItemReader(std::string_view bytes) : m_bytes(bytes) {}
+    explicit ItemReader(std::string_view bytes)
+        : m_data(bytes.data()), m_size(bytes.size()), m_eof(true),
+          m_endsWithLineFeed(!bytes.empty() && bytes.back() == '\n') {}
+
+    ItemReader(int fd, const detail::ChunkedRead& how)
+        : m_fd(fd), m_chunk(std::max<std::size_t>(1, how.chunkBytes)),
+          m_afterChunk(how.afterChunk) {
+        // The longest item that may be held, the number lookahead and one more chunk.
+        m_buffer.resize(kMaxItemBytes + 2 * kNumberLookahead + m_chunk);
+        m_data = m_buffer.data();
+    }
 
     // The common case of a well-formed number item, read without building an Item. Leaves the
-    // position alone and returns nullopt for anything else, which the general path then reports.
-    std::optional<long> plainNumber(long min, long max) {
+    // position alone and returns false for anything else, which the general path then reports.
+    // The value goes out through a reference: a returned optional costs a store stall per number.
+    bool plainNumber(long min, long max, long& out) {
+        if (m_afterQuote)
+            skipAfterQuote();
+        if (m_junkTooLong)
+            return false;
+        if (!m_eof && m_size - m_pos < kNumberLookahead)
+            lookAhead();
         std::size_t p = m_pos;
-        const std::size_t n = m_bytes.size();
-        while (p < n && (m_bytes[p] == ' ' || m_bytes[p] == '\t'))
+        const std::size_t n = m_size;
+        const char* b = m_data;
+        while (p < n && isBlank(b[p]))
             ++p;
-        const bool negative = p < n && m_bytes[p] == '-';
+        const bool negative = p < n && b[p] == '-';
         if (negative)
             ++p;
         const std::size_t digits = p;
         long value = 0;
         // Five digits cover every field; longer runs take the general path.
-        while (p < n && p - digits < 6 && m_bytes[p] >= '0' && m_bytes[p] <= '9')
-            value = value * 10 + (m_bytes[p++] - '0');
-        if (p == digits || (p < n && m_bytes[p] >= '0' && m_bytes[p] <= '9'))
-            return std::nullopt;
-        while (p < n && (m_bytes[p] == ' ' || m_bytes[p] == '\t'))
+        while (p < n && p - digits < 6 && b[p] >= '0' && b[p] <= '9')
+            value = value * 10 + (b[p++] - '0');
+        if (p == digits || (p < n && b[p] >= '0' && b[p] <= '9'))
+            return false;
+        while (p < n && isBlank(b[p]))
             ++p;
-        if (p < n && m_bytes[p] == '\r' && p + 1 < n && m_bytes[p + 1] == '\n')
+        if (p < n && b[p] == '\r' && p + 1 < n && b[p + 1] == '\n')
             ++p;
-        if (p < n && m_bytes[p] != ',' && m_bytes[p] != '\n')
-            return std::nullopt;
+        // The lookahead ran out before the separator: a long run of blanks, left to next().
+        if (p == n && !m_eof)
+            return false;
+        if (p < n && b[p] != ',' && b[p] != '\n')
+            return false;
         if (negative)
             value = -value;
         if (value < min || value > max)
-            return std::nullopt;
-        if (p < n && m_bytes[p] == '\n')
+            return false;
+        if (p < n && b[p] == '\n')
             ++m_line;
         m_pos = p < n ? p + 1 : n;
-        return value;
+        out = value;
+        return true;
     }
 
     std::optional<Item> next() {
-        while (m_pos < m_bytes.size() && (m_bytes[m_pos] == ' ' || m_bytes[m_pos] == '\t'))
-            ++m_pos;
-        if (m_pos == m_bytes.size())
-            return std::nullopt;
+        if (m_afterQuote)
+            skipAfterQuote();
+        if (m_junkTooLong)
+            return cutOff();
+        std::size_t blanks = 0;
+        for (;;) {
+            while (m_pos < m_size && isBlank(m_data[m_pos])) {
+                ++m_pos;
+                ++blanks;
+            }
+            if (blanks > kMaxItemBytes)
+                return cutOff();
+            if (m_pos < m_size)
+                break;
+            if (!fill())
+                return std::nullopt;
+        }
 
         Item item;
         item.line = m_line;
-        if (m_bytes[m_pos] == kQuote) {
-            const auto close = m_bytes.find(kQuote, m_pos + 1);
-            if (close == std::string_view::npos)
-                throw ParseError{m_line, "a text item opened with \" is not closed before the "
-                                         "file ends"};
-            item.text = m_bytes.substr(m_pos + 1, close - m_pos - 1);
+        // Offsets from m_pos: a refill moves the held bytes, never the item's start.
+        if (m_data[m_pos] == kQuote) {
+            std::size_t close = 1;
+            for (;;) {
+                const void* q = std::memchr(m_data + m_pos + close, kQuote, m_size - m_pos - close);
+                if (q) {
+                    close = static_cast<std::size_t>(static_cast<const char*>(q) - m_data) - m_pos;
+                    break;
+                }
+                close = m_size - m_pos;
+                if (blanks + close - 1 > kMaxItemBytes)
+                    return tooLong(1, true);
+                if (!fill())
+                    throw ParseError{m_line, "a text item opened with \" is not closed before the "
+                                             "file ends"};
+            }
+            if (blanks + close - 1 > kMaxItemBytes)
+                return tooLong(1, true);
+            item.text = std::string_view(m_data + m_pos + 1, close - 1);
             item.quoted = true;
             m_line += static_cast<int>(std::count(item.text.begin(), item.text.end(), '\n'));
-            // Whatever stands between the closing quote and the separator is dropped.
-            m_pos = close + 1;
-            skipToSeparator();
+            m_pos += close + 1;
+            // Whatever stands between the closing quote and the separator is dropped, but only
+            // when the next item is wanted: nothing after the last item is ever read.
+            m_afterQuote = true;
             return item;
         }
-        const auto end = findSeparator(m_pos);
-        item.text = m_bytes.substr(m_pos, end - m_pos);
-        if (end < m_bytes.size() && m_bytes[end] == '\n' && !item.text.empty() &&
-            item.text.back() == '\r')
-            item.text.remove_suffix(1);
-        m_pos = end;
-        skipToSeparator();
+
+        std::size_t end = 0;
+        for (;;) {
+            end = findSeparator(m_pos + end) - m_pos;
+            if (m_pos + end < m_size)
+                break;
+            // One byte more for the CR that a CR LF line end strips.
+            if (blanks + end > kMaxItemBytes + 1)
+                return tooLong(0);
+            if (!fill())
+                break;
+        }
+        std::size_t length = end;
+        const bool lineEnd = m_pos + end < m_size && m_data[m_pos + end] == '\n';
+        if (lineEnd && length > 0 && m_data[m_pos + length - 1] == '\r')
+            --length;
+        if (blanks + length > kMaxItemBytes)
+            return tooLong(0);
+        item.text = std::string_view(m_data + m_pos, length);
+        if (lineEnd)
+            ++m_line;
+        m_pos = std::min(m_size, m_pos + end + 1);
         return item;
     }
 
     // The number of the file's last line, for a file that ends too early.
-    int lastLine() const {
-        const auto lines = std::count(m_bytes.begin(), m_bytes.end(), '\n');
-        const bool open = !m_bytes.empty() && m_bytes.back() != '\n';
-        return std::max(1, static_cast<int>(lines) + (open ? 1 : 0));
-    }
+    int lastLine() const { return std::max(1, m_line - (m_endsWithLineFeed ? 1 : 0)); }
 
 private:
+    // Bytes before a number's separator that plainNumber wants to see at once.
+    static constexpr std::size_t kNumberLookahead = 64;
+
     // A plain loop: string_view::find_first_of calls memchr once per byte, several times slower.
     std::size_t findSeparator(std::size_t from) const {
-        while (from < m_bytes.size() && m_bytes[from] != ',' && m_bytes[from] != '\n')
+        while (from < m_size && m_data[from] != ',' && m_data[from] != '\n')
             ++from;
         return from;
     }
 
-    void skipToSeparator() {
-        const auto sep = findSeparator(m_pos);
-        if (sep == m_bytes.size()) {
-            m_pos = m_bytes.size();
-            return;
+    // Kept out of line, like the other rare paths, so that the number path stays small.
+    [[gnu::noinline]] void lookAhead() {
+        while (m_size - m_pos < kNumberLookahead && fill()) {
         }
-        if (m_bytes[sep] == '\n')
-            ++m_line;
-        m_pos = sep + 1;
     }
 
-    std::string_view m_bytes;
+    // Drops the bytes after a closing quote up to and with the separator.
+    void skipAfterQuote() {
+        m_afterQuote = false;
+        std::size_t dropped = 0;
+        for (;;) {
+            const std::size_t sep = findSeparator(m_pos);
+            dropped += sep - m_pos;
+            m_pos = sep;
+            // Held to the same limit as an item, CR included.
+            m_junkTooLong = dropped > kMaxItemBytes + 1;
+            if (m_junkTooLong)
+                return;
+            if (sep < m_size) {
+                if (m_data[sep] == '\n')
+                    ++m_line;
+                ++m_pos;
+                return;
+            }
+            if (!fill())
+                return;
+        }
+    }
+
+    // An item cut off at the limit whose bytes are dropped already (blanks, bytes after a quote).
+    Item cutOff() const {
+        Item item;
+        item.tooLong = true;
+        item.line = m_line;
+        return item;
+    }
+
+    // An item cut off at the limit, with enough of its start for the message; `skip` leaves out
+    // its opening quote.
+    Item tooLong(std::size_t skip, bool quoted = false) const {
+        Item item;
+        item.tooLong = true;
+        item.quoted = quoted;
+        item.line = m_line;
+        const std::size_t from = std::min(m_size, m_pos + skip);
+        item.text = std::string_view(m_data + from, std::min(m_size - from, kFoundExcerpt + 1));
+        return item;
+    }
+
+    // Moves the unread bytes to the front and appends the next chunk; false at the file's end.
+    [[gnu::noinline]] bool fill() {
+        if (m_eof)
+            return false;
+        if (m_pos > 0) {
+            std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_size - m_pos);
+            m_size -= m_pos;
+            m_pos = 0;
+        }
+        const std::size_t room = std::min(m_chunk, m_buffer.size() - m_size);
+        std::size_t got = 0;
+        for (;;) {
+            const ssize_t n = ::read(m_fd, m_buffer.data() + m_size, room);
+            if (n >= 0) {
+                got = static_cast<std::size_t>(n);
+                break;
+            }
+            if (errno != EINTR)
+                throw SourceError{qt_error_string(errno).toStdString()};
+        }
+        if (got == 0) {
+            m_eof = true;
+            return false;
+        }
+        m_size += got;
+        m_endsWithLineFeed = m_buffer[m_size - 1] == '\n';
+        m_bytesRead += got;
+        if (m_afterChunk)
+            m_afterChunk(m_bytesRead);
+        return true;
+    }
+
+    const char* m_data = nullptr;
+    std::size_t m_size = 0;
     std::size_t m_pos = 0;
+    bool m_eof = false;
+    bool m_endsWithLineFeed = false;
+    bool m_afterQuote = false;
+    bool m_junkTooLong = false;
     int m_line = 1;
+
+    int m_fd = -1;
+    std::size_t m_chunk = 0;
+    std::function<void(std::uint64_t)> m_afterChunk;
+    std::uint64_t m_bytesRead = 0;
+    std::vector<char> m_buffer;
 };
 
 // The found item as a failure message shows it: UTF-8, control bytes as \xNN, shortened.
 std::string foundText(const Item& item) {
+    if (item.tooLong) {
+        std::string text = "an item longer than " + std::to_string(kMaxItemBytes) + " bytes";
+        if (item.text.empty())
+            return text;
+        Item start = item;
+        start.tooLong = false;
+        return text + ": " + foundText(start);
+    }
     if (item.text.empty() && !item.quoted)
         return "an empty item";
     std::string shown;
@@ -232,7 +407,7 @@ std::string elementLabel(int k) {
 
 class PresetReader {
 public:
-    PresetReader(std::string_view bytes, Preset& preset) : m_items(bytes), m_preset(preset) {}
+    PresetReader(ItemReader& items, Preset& preset) : m_items(items), m_preset(preset) {}
 
     void run() {
         const Item title = item([] { return "the title \"" + std::string(kTitleMarker) + "\""; });
@@ -268,6 +443,8 @@ private:
         auto next = m_items.next();
         if (!next)
             throw ParseError{m_items.lastLine(), "file ends before " + what()};
+        if (next->tooLong)
+            fail(*next, "expected " + what());
         return *next;
     }
 
@@ -287,8 +464,8 @@ private:
     }
 
     template <typename What> long number(What&& what, long min, long max) {
-        if (const auto plain = m_items.plainNumber(min, max))
-            return *plain;
+        if (long plain = 0; m_items.plainNumber(min, max, plain))
+            return plain;
         const auto expected = [&] {
             return "a number " + std::to_string(min) + ".." + std::to_string(max) + " for " +
                    what();
@@ -332,8 +509,31 @@ private:
         }
     }
 
-    ItemReader m_items;
+    ItemReader& m_items;
     Preset& m_preset;
+};
+
+// Throws SourceError when the bytes cannot be read on.
+ReadResult readItems(ItemReader& items, const Preset& base) {
+    ReadResult result;
+    Preset preset = base;
+    try {
+        PresetReader(items, preset).run();
+    } catch (const ParseError& e) {
+        result.line = e.line;
+        result.detail = e.detail;
+        return result;
+    }
+    result.preset = std::move(preset);
+    return result;
+}
+
+struct FdCloser {
+    int fd;
+    explicit FdCloser(int handle) : fd(handle) {}
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+    ~FdCloser() { ::close(fd); }
 };
 
 FileResult fileFailure(const QString& path, const std::string& reason) {
@@ -343,17 +543,8 @@ FileResult fileFailure(const QString& path, const std::string& reason) {
 } // namespace
 
 ReadResult readPreset(std::string_view bytes, const Preset& base) {
-    ReadResult result;
-    Preset preset = base;
-    try {
-        PresetReader(bytes, preset).run();
-    } catch (const ParseError& e) {
-        result.line = e.line;
-        result.detail = e.detail;
-        return result;
-    }
-    result.preset = std::move(preset);
-    return result;
+    ItemReader items(bytes);
+    return readItems(items, base);
 }
 
 std::string failureText(const ReadResult& result) {
@@ -380,24 +571,54 @@ std::string writePreset(const Preset& preset) {
 }
 
 FileResult loadPresetFile(const QString& path, Preset& preset) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fileFailure(path, file.errorString().toStdString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fileFailure(path, file.errorString().toStdString());
-    file.close();
+    return detail::loadPresetFile(path, preset, detail::ChunkedRead{});
+}
 
-    ReadResult result = readPreset(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), preset);
+namespace detail {
+
+FileResult loadPresetFile(const QString& path, Preset& preset, const ChunkedRead& how) {
+    // Non-blocking, so that a FIFO opens at once; its type then turns it away. The type is taken
+    // from the opened handle, so the file cannot be swapped between the check and the reads.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return fileFailure(path, qt_error_string(errno).toStdString());
+    const FdCloser closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return fileFailure(path, qt_error_string(errno).toStdString());
+    if (S_ISDIR(info.st_mode))
+        return fileFailure(path, "is a folder");
+    if (!S_ISREG(info.st_mode))
+        return fileFailure(path, "is not a regular file");
+
+    ReadResult result;
+    try {
+        ItemReader items(fd, how);
+        result = readItems(items, preset);
+    } catch (const SourceError& e) {
+        return fileFailure(path, e.reason);
+    }
     if (!result.preset)
         return fileFailure(path, failureText(result));
     preset = std::move(*result.preset);
     return {};
 }
 
+} // namespace detail
+
 FileResult savePresetFile(const QString& path, const Preset& preset) {
-    const std::string bytes = writePreset(preset);
+    return saveFileAtomically(path, writePreset(preset));
+}
+
+FileResult saveFileAtomically(const QString& path, std::string_view bytes) {
+    // The rename would put a plain file in place of a device or a FIFO (even /dev/null, for root);
+    // QSaveFile itself turns away only folders, and with a less telling reason.
+    const QFileInfo existing(path);
+    if (existing.isDir())
+        return fileFailure(path, "is a folder");
+    if (existing.exists() && !existing.isFile())
+        return fileFailure(path, "is not a regular file");
     QSaveFile file(path);
     // Unbuffered, and every write checked here: a buffered write that fails only when commit()
     // flushes it (a full disk) still commits the truncated file.

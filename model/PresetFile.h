@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,9 @@ namespace qob {
 // The fixed text every failed load starts with; the detail follows it.
 inline constexpr const char* kInvalidPresetText = "Invalid QOB-TANDRIX Preset File!";
 inline constexpr const char* kPresetFileFilter = "QOB TANDRIX Preset File(*.qob)|*.qob";
+// The longest item a reader takes, quotes not counted. Real items have a few dozen bytes at most;
+// the limit only cuts off a run without separators (a file that is not a preset at all).
+inline constexpr std::size_t kMaxItemBytes = 4096;
 
 struct ReadResult {
     std::optional<Preset> preset; // set only on success
@@ -37,9 +41,13 @@ struct FileResult {
 };
 
 // Loads `path` into `preset` only when the whole file is valid; on failure `preset` is untouched.
+// Only a regular file is read, a chunk at a time, and nothing after the last element.
 FileResult loadPresetFile(const QString& path, Preset& preset);
 
 // Atomic: a temporary file renamed over `path`, so an existing file stays intact on failure.
+// Refuses to replace a folder, a device or a FIFO, and a file the user may not write.
+FileResult saveFileAtomically(const QString& path, std::string_view bytes);
+
 FileResult savePresetFile(const QString& path, const Preset& preset);
 
 } // namespace qob

@@ -1,0 +1,447 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Loading and saving against real files: chunked reads, odd names, special files, files that
+// change while read, huge files and permissions.
+#include "model/PresetFile.h"
+#include "model/PresetFileReading.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace qob;
+
+namespace {
+
+constexpr qint64 kHugeBytes = 100LL * 1024 * 1024;
+
+Preset somePreset() {
+    Preset p;
+    p.Name = "Paths";
+    p.FaderLimit = {-3, 300};
+    p.Elements[5].Daw = {ElementMode::Drawbar, 0xB3, 7, 99, "Vol, 6", {}};
+    p.Elements[55].Midi = {0, kStatusSysEx, 0x43, 0x10, "", {1, 2, 3, 4, 5, 6, 0xF7, 0}};
+    return p;
+}
+
+std::string replaceLine(const std::string& file, int line, const std::string& text) {
+    std::size_t start = 0;
+    for (int l = 1; l < line; ++l)
+        start = file.find("\r\n", start) + 2;
+    const std::size_t end = file.find("\r\n", start);
+    return file.substr(0, start) + text + file.substr(end);
+}
+
+void writeBytes(const QString& path, const std::string& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    ASSERT_EQ(f.write(bytes.data(), static_cast<qint64>(bytes.size())),
+              static_cast<qint64>(bytes.size()));
+}
+
+std::string bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<unreadable>");
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// What loading a file reports, with the path taken off the front.
+struct Loaded {
+    FileResult result;
+    Preset preset;
+    std::uint64_t bytesRead = 0;
+    std::string detail() const {
+        const auto colon = result.detail.find(": ");
+        return colon == std::string::npos ? result.detail : result.detail.substr(colon + 2);
+    }
+};
+
+Loaded load(const QString& path, std::size_t chunk = detail::kReadChunkBytes,
+            std::function<void(std::uint64_t)> afterChunk = {}) {
+    Loaded l;
+    detail::ChunkedRead how;
+    how.chunkBytes = chunk;
+    how.afterChunk = [&](std::uint64_t read) {
+        l.bytesRead = read;
+        if (afterChunk)
+            afterChunk(read);
+    };
+    l.result = detail::loadPresetFile(path, l.preset, how);
+    return l;
+}
+
+} // namespace
+
+// The file reader and the in-memory reader are one parser: same presets, same failures, at every
+// chunk size, also where an item straddles two chunks.
+TEST(PresetFileChunks, FileAndMemoryReadsAgree) {
+    const std::string good = writePreset(somePreset());
+    const std::string longText(kMaxItemBytes, 'n');
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"written", good},
+        {"LF only",
+         [&] {
+             std::string s;
+             for (char c : good)
+                 if (c != '\r')
+                     s += c;
+             return s;
+         }()},
+        {"no final line end", good.substr(0, good.size() - 2)},
+        {"junk after the end", good + "\"junk\r\n" + std::string(100, 'x')},
+        {"short", good.substr(0, good.size() / 2)},
+        {"bad marker", replaceLine(good, 9, "\"** : MIDI\"")},
+        {"number with blanks", replaceLine(good, 10, std::string(70, ' ') + "7")},
+        {"number out of range", replaceLine(good, 10, "256")},
+        {"bytes after a quote", replaceLine(good, 3, "\"Paths\"" + std::string(300, '#'))},
+        {"unclosed quote", replaceLine(good, 511, "\"open")},
+        {"longest name", replaceLine(good, 3, "\"" + longText + "\"")},
+        {"longest plain name", replaceLine(good, 3, longText)},
+        {"name one byte too long", replaceLine(good, 3, longText + "n")},
+        {"endless digits", replaceLine(good, 10, std::string(kMaxItemBytes + 10, '7'))},
+        {"blank run", replaceLine(good, 8, std::string(kMaxItemBytes + 1, '\t') + "\"* : x\"")},
+        {"blanks and text", replaceLine(good, 8, std::string(100, ' ') + longText)},
+        {"empty", ""},
+        {"garbage", std::string(20000, '\x01')},
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("case.qob");
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
+        writeBytes(path, bytes);
+        const ReadResult memory = readPreset(bytes);
+        for (std::size_t chunk :
+             {std::size_t{1}, std::size_t{7}, std::size_t{4097}, detail::kReadChunkBytes}) {
+            SCOPED_TRACE("chunk " + std::to_string(chunk));
+            const Loaded file = load(path, chunk);
+            ASSERT_EQ(file.result.ok, memory.preset.has_value()) << file.result.detail;
+            if (memory.preset)
+                EXPECT_EQ(file.preset, *memory.preset);
+            else
+                EXPECT_EQ(file.detail(), failureText(memory));
+        }
+    }
+}
+
+TEST(PresetFileChunks, ItemsLongerThanTheLimitAreCutOff) {
+    const std::string good = writePreset(somePreset());
+    const std::string limit = std::to_string(kMaxItemBytes);
+    struct Case {
+        const char* what;
+        int line;
+        std::string text;
+        std::string failure; // empty: loads
+    };
+    const std::string full(kMaxItemBytes, 'a');
+    const std::vector<Case> cases = {
+        {"quoted name at the limit", 3, "\"" + full + "\"", ""},
+        {"plain name at the limit with CR LF", 3, full, ""},
+        {"blanks count", 3, " " + full,
+         "line 3: expected the preset name, found an item longer than " + limit + " bytes: \"aaaa"},
+        {"quoted name over the limit", 3, "\"" + full + "a\"",
+         "line 3: expected the preset name, found an item longer than " + limit +
+             " bytes: the text \"aaaa"},
+        {"unclosed quote", 3, "\"" + full + full,
+         "line 3: expected the preset name, found an item longer than " + limit + " bytes"},
+        {"endless number", 5, std::string(kMaxItemBytes * 3, '1'),
+         "line 5: expected a number -32768..32767 for FaderLimit[0], found an item longer than " +
+             limit + " bytes: \"1111"},
+        {"endless marker", 9, "\"** : DAW\"" + std::string(kMaxItemBytes + 2, ' '),
+         "line 9: expected a number 0..255 for Mode of the DAW record of element 0 (V Pot  1), "
+         "found an item longer than " +
+             limit + " bytes"},
+        {"endless bytes after a quote", 3, "\"name\"" + std::string(kMaxItemBytes + 2, '#'),
+         "line 3: expected \"* : Fader Limit\", found an item longer than " + limit + " bytes"},
+        {"blank run", 8, std::string(kMaxItemBytes + 1, '\t'),
+         "line 8: expected the header of element 0 (V Pot  1), found an item longer than " + limit +
+             " bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ReadResult r = readPreset(replaceLine(good, c.line, c.text));
+        if (c.failure.empty()) {
+            ASSERT_TRUE(r.preset) << failureText(r);
+            // A text as long as the limit is written back in a form that reads again.
+            const ReadResult again = readPreset(writePreset(*r.preset));
+            ASSERT_TRUE(again.preset) << failureText(again);
+            EXPECT_EQ(again.preset->Name, full);
+        } else {
+            EXPECT_FALSE(r.preset);
+            EXPECT_EQ(failureText(r).rfind(c.failure, 0), 0u) << failureText(r);
+        }
+    }
+}
+
+// 100 MB files, sparse so they cost no disk: each is answered from its first chunks.
+TEST(PresetFileChunks, HugeFilesAreAnsweredFromTheirStart) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string good = writePreset(somePreset());
+    const std::string head = good.substr(0, good.find("\r\n\"* : Fader Limit")) + "\r\n";
+    struct Case {
+        const char* what;
+        std::string start; // the rest, up to 100 MB, is zero bytes
+        std::string failure;
+    };
+    const std::vector<Case> cases = {
+        {"preset followed by junk", good + "junk\r\n", ""},
+        {"garbage", "garbage, more\r\n", "line 1: expected an item starting with"},
+        {"zero bytes", "", "line 1: expected the title"},
+        {"unclosed quote", "\"* : QOB-TANDRIX", "line 1: expected the title"},
+        {"endless digits", head + "\"* : Fader Limit\"\r\n" + std::string(1 << 20, '9'),
+         "line 5: expected a number"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = dir.filePath("huge.qob");
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(c.start.data(), static_cast<qint64>(c.start.size()));
+            ASSERT_TRUE(f.resize(kHugeBytes));
+        }
+        const Loaded l = load(path);
+        EXPECT_EQ(l.result.ok, c.failure.empty()) << l.result.detail;
+        if (c.failure.empty())
+            EXPECT_EQ(l.preset, somePreset());
+        else
+            EXPECT_EQ(l.detail().rfind(c.failure, 0), 0u) << l.detail();
+        if (!c.failure.empty() && c.start.empty()) {
+            EXPECT_TRUE(contains(l.detail(), "longer than")) << l.detail();
+        }
+        EXPECT_LT(l.bytesRead, c.start.size() + 2 * detail::kReadChunkBytes)
+            << "stops right after the item that decides";
+        ASSERT_TRUE(QFile::remove(path));
+    }
+}
+
+TEST(PresetFileChunks, FileChangingWhileReadLoadsOrFailsCleanly) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("moving.qob");
+    const std::string good = writePreset(somePreset());
+    struct Case {
+        const char* what;
+        std::function<void(QFile&)> change; // through a second handle after the first chunk
+        bool loads;
+        std::string failure;
+    };
+    const std::vector<Case> cases = {
+        {"truncated to half", [&](QFile& f) { f.resize(static_cast<qint64>(good.size() / 2)); },
+         false, "file ends"},
+        {"truncated to nothing", [](QFile& f) { f.resize(0); }, false, "file ends before"},
+        {"appended to",
+         [](QFile& f) {
+             f.seek(f.size());
+             f.write("\"more\"\r\n1,2,3\r\n");
+         },
+         true, ""},
+        {"grown by a hole", [](QFile& f) { f.resize(kHugeBytes); }, true, ""},
+        {"head rewritten", [](QFile& f) { f.write("garbage"); }, true, ""},
+        {"cut and refilled with junk",
+         [&](QFile& f) {
+             f.resize(static_cast<qint64>(good.size() / 2));
+             f.seek(f.size());
+             f.write(std::string(kMaxItemBytes * 2, 'j').c_str());
+         },
+         false, "found an item longer than"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeBytes(path, good);
+        QFile other(path);
+        ASSERT_TRUE(other.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+        int calls = 0;
+        const Loaded l = load(path, 1024, [&](std::uint64_t) {
+            if (calls++ == 0)
+                c.change(other);
+        });
+        EXPECT_EQ(l.result.ok, c.loads) << l.result.detail;
+        if (c.loads)
+            EXPECT_EQ(l.preset, somePreset());
+        else
+            EXPECT_TRUE(contains(l.detail(), c.failure)) << l.detail();
+        EXPECT_LT(l.bytesRead, good.size() + 3 * 1024);
+    }
+}
+
+TEST(PresetFilePaths, NamesWithBlanksNonAsciiAndQuotesLoadAndSave) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const Preset p = somePreset();
+    const QStringList names = {
+        "with blanks.qob", "Pr\u00E4set \u00FC.qob", "\u30D7\u30EA\u30BB\u30C3\u30C8.qob",
+        "it's.qob",        "say \"hi\".qob",         " lead and trail ",
+        "no extension",    "a,b;c&d$e`f\\g.qob",     "-dash.qob",
+    };
+    const QString folder = dir.filePath(QString::fromUtf8("f\u00F6lder \"x\" 'y'"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const QString& base : {dir.path(), folder}) {
+        for (const QString& name : names) {
+            const QString path = base + '/' + name;
+            SCOPED_TRACE(path.toStdString());
+            const FileResult saved = savePresetFile(path, p);
+            ASSERT_TRUE(saved.ok) << saved.detail;
+            EXPECT_TRUE(QFileInfo(path).isFile()) << "the name is used as given";
+            Preset back;
+            const FileResult loaded = loadPresetFile(path, back);
+            ASSERT_TRUE(loaded.ok) << loaded.detail;
+            EXPECT_EQ(back, p);
+
+            // Failures quote the name as given, in UTF-8.
+            const QString missing = path + ".missing";
+            const FileResult failed = loadPresetFile(missing, back);
+            EXPECT_EQ(failed.detail.rfind(missing.toUtf8().toStdString() + ": ", 0), 0u)
+                << failed.detail;
+        }
+    }
+    EXPECT_EQ(
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
+        names.size() + 1)
+        << "nothing left besides the saved files";
+}
+
+// Only regular files are read, and nothing else is replaced by a save; none of these blocks.
+TEST(PresetFilePaths, SpecialFilesAreRefusedAtOnce) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath("fifo.qob");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0666), 0);
+    const QString folder = dir.filePath("folder.qob");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    writeBytes(folder + "/inside", "kept");
+    const QString good = dir.filePath("good.qob");
+    ASSERT_TRUE(savePresetFile(good, somePreset()).ok);
+    ASSERT_TRUE(QFile::link(folder, dir.filePath("folder link")));
+    ASSERT_TRUE(QFile::link(fifo, dir.filePath("fifo link")));
+    ASSERT_TRUE(QFile::link(good, dir.filePath("good link")));
+
+    struct Case {
+        QString path;
+        std::string load; // what a load says after the path; empty: loads
+        std::string save; // likewise for a save over it
+    };
+    const std::vector<Case> cases = {
+        {folder, "is a folder", "is a folder"},
+        {dir.filePath("folder link"), "is a folder", "is a folder"},
+        {fifo, "is not a regular file", "is not a regular file"},
+        {dir.filePath("fifo link"), "is not a regular file", "is not a regular file"},
+        {"/dev/zero", "is not a regular file", ""},
+        {"/dev/urandom", "is not a regular file", ""},
+        {"/dev/null", "is not a regular file", ""},
+        {dir.filePath("missing.qob"), "No such file or directory", ""},
+        {dir.filePath("good link"), "", ""},
+        {"", "No such file or directory", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        Preset preset;
+        const FileResult r = loadPresetFile(c.path, preset);
+        EXPECT_EQ(r.ok, c.load.empty()) << r.detail;
+        if (!c.load.empty()) {
+            EXPECT_EQ(r.detail, c.path.toStdString() + ": " + c.load);
+            EXPECT_EQ(preset, Preset{});
+        }
+        // Never saves over a device here: if the refusal broke, root would replace it.
+        if (!c.save.empty()) {
+            const FileResult s = savePresetFile(c.path, somePreset());
+            EXPECT_FALSE(s.ok);
+            EXPECT_EQ(s.detail, c.path.toStdString() + ": " + c.save);
+        }
+    }
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile()) << "still a FIFO";
+    EXPECT_EQ(bytesOf(folder + "/inside"), "kept");
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"inside"});
+    EXPECT_EQ(QDir(dir.path())
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+              QStringList(
+                  {"fifo link", "fifo.qob", "folder link", "folder.qob", "good link", "good.qob"}))
+        << "no temporary file left behind";
+}
+
+// Root passes every permission check, so the cases run in a child that drops to nobody.
+TEST(PresetFilePaths, PermissionsAreRespected) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    const Preset p = somePreset();
+    const QString readOnly = dir.filePath("read only.qob");
+    const QString unreadable = dir.filePath("unreadable.qob");
+    const QString lockedFolder = dir.filePath("locked");
+    const QString inLocked = lockedFolder + "/existing.qob";
+    for (const QString& path : {readOnly, unreadable})
+        ASSERT_TRUE(savePresetFile(path, Preset{}).ok);
+    ASSERT_TRUE(QDir().mkdir(lockedFolder));
+    ASSERT_TRUE(savePresetFile(inLocked, Preset{}).ok);
+    ::chmod(QFile::encodeName(readOnly).constData(), 0444);
+    ::chmod(QFile::encodeName(unreadable).constData(), 0000);
+    ::chmod(QFile::encodeName(inLocked).constData(), 0666);
+    ::chmod(QFile::encodeName(lockedFolder).constData(), 0555);
+    const std::string empty = writePreset(Preset{});
+
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        std::string report;
+        const auto check = [&](bool ok, const std::string& what) {
+            if (!ok)
+                report += what + "\n";
+        };
+        constexpr uid_t kNobody = 65534;
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            report += "cannot drop root\n";
+        check(::geteuid() != 0, "still root");
+
+        FileResult r = savePresetFile(readOnly, p);
+        check(!r.ok && contains(r.detail, "not writable"), "read-only file: " + r.detail);
+        check(bytesOf(readOnly) == empty, "read-only file changed");
+
+        r = savePresetFile(inLocked, p);
+        check(!r.ok && contains(r.detail, "ermission denied"), "locked folder: " + r.detail);
+        check(bytesOf(inLocked) == empty, "file in a locked folder changed");
+        r = savePresetFile(lockedFolder + "/new.qob", p);
+        check(!r.ok && r.detail.rfind(lockedFolder.toStdString() + "/new.qob: ", 0) == 0,
+              "new file in a locked folder: " + r.detail);
+
+        Preset loaded;
+        r = loadPresetFile(unreadable, loaded);
+        check(!r.ok && r.detail == unreadable.toStdString() + ": Permission denied",
+              "unreadable: " + r.detail);
+        check(loadPresetFile(readOnly, loaded).ok, "a read-only file loads");
+        [[maybe_unused]] const ssize_t sent = ::write(pipeFds[1], report.data(), report.size());
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(report, "");
+    EXPECT_EQ(QDir(lockedFolder).entryList(QDir::Files | QDir::Hidden), QStringList{"existing.qob"})
+        << "no temporary file left behind";
+    ::chmod(QFile::encodeName(lockedFolder).constData(), 0755);
+}
