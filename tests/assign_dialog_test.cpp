@@ -25,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 using namespace qob;
@@ -55,6 +56,14 @@ TEST(InputRules, NumericFieldRuleAndByteRounding) {
         const auto byte = byteValue(numericValue(QString::fromUtf8(c.text)));
         EXPECT_EQ(byte ? int(*byte) : -1, c.byte) << '"' << c.text << '"';
     }
+    // Beyond double range the size of the number decides, not the exponent's sign.
+    const QString zeros(400, u'0');
+    EXPECT_EQ(numericValue(QStringLiteral("0.") + zeros + QStringLiteral("1e5")), 0.0);
+    EXPECT_EQ(numericValue(QStringLiteral("-0.") + zeros + QStringLiteral("1")), 0.0);
+    EXPECT_EQ(numericValue(QStringLiteral("1") + zeros + QStringLiteral("e-10")), HUGE_VAL);
+    EXPECT_EQ(numericValue(QStringLiteral("-1") + zeros), -HUGE_VAL);
+    EXPECT_EQ(numericValue(u"1e99999999999999999999"), HUGE_VAL);
+    EXPECT_EQ(numericValue(u"1e-99999999999999999999"), 0.0);
 }
 
 TEST(InputRules, KeyTextsBothWays) {

@@ -4,6 +4,7 @@
 #include "vocab/ElementNames.h"
 #include "vocab/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -46,6 +47,22 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// The power of ten of the first non-zero digit of a mantissa, exponent not counted: 2 for "123",
+// -3 for "0.00123". Only its sign matters, so the exponent is added with saturation.
+long leadingPower(const std::string& s, std::size_t from, std::size_t to, long exponent) {
+    const std::size_t point = s.find('.', from);
+    const std::size_t integerEnd = point < to ? point : to;
+    long power = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        if (s[i] == '.' || s[i] == '0')
+            continue;
+        power = i < integerEnd ? static_cast<long>(integerEnd - i) - 1
+                               : -static_cast<long>(i - integerEnd);
+        break;
+    }
+    return power + exponent;
+}
+
 double decimalValue(const std::string& s) {
     const std::size_t n = s.size();
     std::size_t p = 0;
@@ -61,23 +78,34 @@ double decimalValue(const std::string& s) {
             ++digits;
     if (digits == 0)
         return 0;
+    const std::size_t mantissaEnd = p;
     std::size_t end = p;
-    bool negativeExponent = false;
+    long exponent = 0;
     if (p < n && (s[p] == 'e' || s[p] == 'E')) {
         std::size_t q = p + 1;
+        bool negativeExponent = false;
         if (q < n && (s[q] == '+' || s[q] == '-'))
             negativeExponent = s[q++] == '-';
         const std::size_t exponentDigits = q;
-        while (q < n && isDigit(s[q]))
-            ++q;
+        constexpr long kFarOutOfRange = 1'000'000'000;
+        for (; q < n && isDigit(s[q]); ++q)
+            exponent = std::min(exponent * 10 + (s[q] - '0'), kFarOutOfRange);
+        if (negativeExponent)
+            exponent = -exponent;
         if (q > exponentDigits) // "1e" and "1e+" are the number 1 followed by other text
             end = q;
+        else
+            exponent = 0;
     }
     double value = 0;
     const auto [ptr, ec] = std::from_chars(s.data() + start, s.data() + end, value);
     (void)ptr;
+    // Out of range either way: "1e999" and a 400-digit integer are too large, "1e-999" and
+    // "0.0001" with 400 zeros too small, whatever the sign of the exponent.
     if (ec == std::errc::result_out_of_range)
-        value = negativeExponent ? 0.0 : std::numeric_limits<double>::infinity();
+        value = leadingPower(s, start, mantissaEnd, exponent) > 0
+                    ? std::numeric_limits<double>::infinity()
+                    : 0.0;
     return negative ? -value : value;
 }
 
