@@ -10,7 +10,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSaveFile>
+#include <QStringDecoder>
 
 #include <atomic>
 #include <csignal>
@@ -72,12 +72,23 @@ bool loadInput(const QString& path, Preset& preset) {
 
 // Whole or nothing: an existing file is replaced only once every byte is written.
 bool writeOutput(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        printErr(QStringLiteral("qob: cannot write %1: %2").arg(path, file.errorString()));
-        return false;
+    const FileResult r = saveFileAtomically(
+        path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (!r.ok)
+        printErr(QStringLiteral("qob: cannot write ") + QString::fromStdString(r.detail));
+    return r.ok;
+}
+
+// Qt reads the arguments as UTF-8 and turns other bytes into U+FFFD, so such a file name would
+// only give a puzzling "No such file". Says which argument it is instead.
+std::optional<int> nonUtf8Argument(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        [[maybe_unused]] const QString decoded = utf8(QByteArrayView(argv[i]));
+        if (utf8.hasError())
+            return i;
     }
-    return true;
+    return std::nullopt;
 }
 
 QString padded(const QString& s, int width) {
@@ -259,6 +270,9 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qob"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QOB_VERSION));
+    if (const std::optional<int> bad = nonUtf8Argument(argc, argv))
+        return usage(
+            QStringLiteral("argument %1 is not valid UTF-8; file names must be UTF-8").arg(*bad));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -5,11 +5,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,9 +23,12 @@ struct Outcome {
     QString err;
 };
 
-Outcome qob(const QStringList& args) {
+// `program` defaults to the built qob; `env` to the test's own environment.
+Outcome qob(const QStringList& args, const QString& program = QStringLiteral(QOB_CLI),
+            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess p;
-    p.start(QStringLiteral(QOB_CLI), args);
+    p.setProcessEnvironment(env);
+    p.start(program, args);
     p.waitForFinished(30000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromUtf8(p.readAllStandardOutput()),
@@ -162,6 +169,142 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
         EXPECT_EQ(qob(args).status, 2) << args.join(' ').toStdString();
     EXPECT_EQ(qob({"--help"}).status, 0);
     EXPECT_TRUE(qob({"--version"}).out.startsWith("qob "));
+}
+
+// With no locale set, names still go through as UTF-8, in every command that takes one.
+TEST_F(CliTest, PathsWithBlanksNonAsciiAndQuotesWorkInEveryCommand) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("LANG");
+    env.insert("LC_ALL", "C");
+    const QStringList names = {"with blanks.qob", "Pr\u00E4set \u00FC.qob",
+                               "\u30D7\u30EA\u30BB\u30C3\u30C8.qob", "it's \"q\".qob", "-dash.qob"};
+    const QString folder = dir.filePath(QString::fromUtf8("f\u00F6 'x' \"y\""));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const QString& name : names) {
+        const QString in = folder + '/' + name;
+        SCOPED_TRACE(in.toStdString());
+        ASSERT_TRUE(QFile::copy(kDefault, in));
+        EXPECT_EQ(qob({"check", in}, QOB_CLI, env).status, 0);
+        const Outcome show = qob({"show", in, "--layer", "midi"}, QOB_CLI, env);
+        EXPECT_EQ(show.status, 0) << show.err.toStdString();
+        EXPECT_TRUE(show.out.contains("MIDI layer"));
+        struct Output {
+            const char* command;
+            const char* suffix;
+            qsizetype size;
+        };
+        for (const Output& o : {Output{"copy", " copy.qob", readAll(kDefault).size()},
+                                Output{"image", " image.bin", qob::kDumpBytes},
+                                Output{"syx", " blocks.syx", qob::kDumpBlocks * 20}}) {
+            const QString out = in + o.suffix;
+            const Outcome r = qob({o.command, in, "-o", out}, QOB_CLI, env);
+            EXPECT_EQ(r.status, 0) << o.command << ": " << r.err.toStdString();
+            EXPECT_EQ(QFileInfo(out).size(), o.size) << o.command;
+        }
+        // send reads its file before it looks for a port.
+        const QString missing = in + ".missing";
+        const Outcome send = qob({"send", missing, "--port", "1"}, QOB_CLI, env);
+        EXPECT_EQ(send.status, 1);
+        EXPECT_TRUE(send.err.contains(missing + ": No such file or directory"))
+            << send.err.toStdString();
+    }
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), names.size() * 4)
+        << "no temporary file left behind";
+
+    // Bytes that are not UTF-8 cannot name a file through Qt: a clear refusal, no crash.
+    QProcess sh;
+    sh.start("/bin/sh", {"-c", "exec \"$0\" check \"$(printf 'bad\\377.qob')\"", QOB_CLI});
+    ASSERT_TRUE(sh.waitForFinished(30000));
+    EXPECT_EQ(sh.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sh.exitCode(), 2);
+    EXPECT_TRUE(sh.readAllStandardError().contains("argument 2 is not valid UTF-8"));
+}
+
+// Folders, FIFOs and devices fail at once with the reason; huge files are answered from their
+// start; outputs never replace anything but a regular file.
+TEST_F(CliTest, SpecialAndHugeFilesAreAnsweredAtOnce) {
+    const QString fifo = path("fifo.qob");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0666), 0);
+    const QString folder = path("folder.qob");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString validThenJunk = path("valid then junk.qob");
+    const QString zeros = path("zeros.qob");
+    for (const auto& [file, start] :
+         {std::pair{validThenJunk, readAll(kDefault)}, std::pair{zeros, QByteArray()}}) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(start);
+        ASSERT_TRUE(f.resize(100LL * 1024 * 1024)); // sparse
+    }
+    struct Case {
+        QStringList args;
+        int status;
+        QString err;
+    };
+    const std::vector<Case> cases = {
+        {{"check", folder}, 1, folder + ": is a folder"},
+        {{"check", fifo}, 1, fifo + ": is not a regular file"},
+        {{"show", "/dev/zero"}, 1, "/dev/zero: is not a regular file"},
+        {{"syx", "/dev/urandom", "-o", path("u.syx")}, 1, "/dev/urandom: is not a regular file"},
+        {{"check", validThenJunk}, 0, ""},
+        {{"check", zeros}, 1, zeros + ": line 1: expected the title"},
+        {{"copy", kDefault, "-o", folder}, 1, "qob: cannot write " + folder + ": is a folder"},
+        {{"image", kDefault, "-o", fifo},
+         1,
+         "qob: cannot write " + fifo + ": is not a regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const Outcome r = qob(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(folder).isDir() && QDir(folder).isEmpty());
+    EXPECT_FALSE(QFileInfo(fifo).isFile());
+    EXPECT_FALSE(QFile::exists(path("u.syx")));
+}
+
+// Root passes every permission check, so these run as nobody (through setpriv) when we are root.
+TEST_F(CliTest, PermissionsAreRespected) {
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    // A copy nobody may run, wherever the build tree is.
+    const QString cli = path("qob");
+    ASSERT_TRUE(QFile::copy(QOB_CLI, cli));
+    const QString readOnly = path("read only.qob");
+    const QString unreadable = path("unreadable.qob");
+    const QString locked = path("locked");
+    for (const QString& file : {readOnly, unreadable})
+        ASSERT_TRUE(QFile::copy(kDefault, file));
+    ASSERT_TRUE(QDir().mkdir(locked));
+    ::chmod(QFile::encodeName(readOnly).constData(), 0444);
+    ::chmod(QFile::encodeName(unreadable).constData(), 0000);
+    ::chmod(QFile::encodeName(locked).constData(), 0555);
+
+    const auto asNobody = [&](const QStringList& args) {
+        if (::geteuid() != 0)
+            return qob(args, cli);
+        return qob(QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", cli} + args,
+                   QStringLiteral("/usr/bin/setpriv"));
+    };
+    ASSERT_EQ(asNobody({"check", kDefault}).status, 0) << "the unprivileged run works at all";
+    struct Case {
+        QStringList args;
+        QString err;
+    };
+    const std::vector<Case> cases = {
+        {{"check", unreadable}, unreadable + ": Permission denied"},
+        {{"copy", kDefault, "-o", readOnly}, readOnly + ": Existing file"},
+        {{"syx", kDefault, "-o", locked + "/new.syx"}, locked + "/new.syx: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const Outcome r = asNobody(c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
+    }
+    EXPECT_EQ(readAll(readOnly), readAll(kDefault));
+    EXPECT_TRUE(QDir(locked).isEmpty()) << "no temporary file left behind";
+    ::chmod(QFile::encodeName(locked).constData(), 0755);
 }
 
 } // namespace

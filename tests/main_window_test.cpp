@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -405,6 +406,64 @@ TEST_F(MainWindowTest, SaveAsWritesTheNameAsGivenAndReportsFailures) {
     EXPECT_EQ(messages.size(), 4);
     ASSERT_TRUE(procFile.open(QIODevice::ReadOnly));
     EXPECT_EQ(procFile.readAll(), original);
+}
+
+TEST_F(MainWindowTest, OpenAndSaveAsTakeAnyNameAndRefuseFolders) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QString::fromUtf8("x y/\u00FC 'q'"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    preset.Name = "Odd names";
+    const Preset saved = preset;
+    for (const QString& name :
+         {QString("with blanks.qob"), QString("Pr\u00E4set \u00FC.qob"),
+          QString("\u30D7\u30EA\u30BB\u30C3\u30C8.qob"), QString("say \"hi\".qob")}) {
+        SCOPED_TRACE(name.toStdString());
+        answer = folder + '/' + name;
+        preset = saved;
+        click(centreOf(AREA_SAVE_AS));
+        EXPECT_TRUE(QFileInfo(answer).isFile());
+        preset = Preset{};
+        click(centreOf(AREA_OPEN));
+        EXPECT_EQ(text("Label_Preset_Name"), "Odd names");
+        EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    }
+
+    // A folder given as the file: the reason follows the path, and nothing changes.
+    const Preset before = preset;
+    answer = folder;
+    click(centreOf(AREA_OPEN));
+    click(centreOf(AREA_SAVE_AS));
+    ASSERT_EQ(messages.size(), 4);
+    EXPECT_EQ(messages[0], kInvalidPresetText);
+    EXPECT_EQ(messages[1], folder + ": is a folder");
+    EXPECT_EQ(messages[3], folder + ": is a folder");
+    EXPECT_EQ(preset, before);
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
+              4);
+
+    // The same names on the command line, with no locale set: loads (no message), or says
+    // which file failed, in UTF-8.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("LANG");
+    env.insert("LC_ALL", "C");
+    const QString bad = folder + "/bad \"\u00FC\".qob";
+    QFile badFile(bad);
+    ASSERT_TRUE(badFile.open(QIODevice::WriteOnly));
+    badFile.write("not a preset");
+    badFile.close();
+    QProcess editor;
+    editor.setProcessEnvironment(env);
+    for (const QString& file : {folder + "/say \"hi\".qob", bad}) {
+        SCOPED_TRACE(file.toStdString());
+        editor.start(QOB_EDITOR, {file, "--screenshot", dir.filePath("shot.png")});
+        ASSERT_TRUE(editor.waitForFinished(30000));
+        EXPECT_EQ(editor.exitCode(), 0);
+        const QString err = QString::fromUtf8(editor.readAllStandardError());
+        EXPECT_EQ(err.contains(kInvalidPresetText), file == bad) << err.toStdString();
+        if (file == bad) {
+            EXPECT_TRUE(err.contains(bad + ": line 1:")) << err.toStdString();
+        }
+    }
 }
 
 TEST_F(MainWindowTest, SendMidiDeviceAndExit) {
