@@ -78,7 +78,20 @@ foreach(page qob.1 qob-editor.1)
   install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 
-add_custom_target(qob_packaging_files ALL DEPENDS ${qob_icon_pngs} ${qob_man_pages})
+# Debian wants a changelog beside the copyright, compressed like the manual pages.
+set(qob_changelog ${QOB_PACKAGING_DIR}/doc/changelog.gz)
+add_custom_command(OUTPUT ${qob_changelog}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QOB_PACKAGING_DIR}/doc
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/changelog
+    ${QOB_PACKAGING_DIR}/doc/changelog
+  COMMAND gzip -9nf ${QOB_PACKAGING_DIR}/doc/changelog
+  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog
+  COMMENT "Compressing the changelog"
+  VERBATIM)
+install(FILES ${qob_changelog} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/qob-tandrix)
+
+add_custom_target(qob_packaging_files ALL
+  DEPENDS ${qob_icon_pngs} ${qob_man_pages} ${qob_changelog})
 
 # The Debian package: make package, or cpack in the build folder.
 set(CPACK_GENERATOR DEB)
@@ -86,12 +99,15 @@ set(CPACK_PACKAGE_NAME qob-tandrix)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The QOB-TANDRIX Editor developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "preset editor for the QOB-TANDRIX MIDI control surface")
+# Package tools show the long description line for line: each stays under 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Edits the presets of the QOB-TANDRIX MIDI control surface on a picture of the surface\n"
-  "itself and sends them to one of its eight preset slots as System Exclusive messages,\n"
-  "through the ALSA sequencer or a JACK server. Presets are kept as .qob text files.\n"
+  "Edits the presets of the QOB-TANDRIX MIDI control surface on a picture of\n"
+  "the surface itself and sends them to one of its eight preset slots as\n"
+  "System Exclusive messages, through the ALSA sequencer or a JACK server.\n"
+  "Presets are kept as .qob text files.\n"
   "\n"
-  "The package also holds qob, a command-line tool that checks, converts and sends presets.")
+  "The package also holds qob, a command-line tool that checks, converts and\n"
+  "sends presets.")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -62,6 +62,7 @@ expected=(
   share/man/man1/qob.1.gz
   share/man/man1/qob-editor.1.gz
   share/doc/qob-tandrix/copyright
+  share/doc/qob-tandrix/changelog.gz
 )
 for side in 32 64 128 256; do
   expected+=("share/icons/hicolor/${side}x${side}/apps/$app_id.png")
@@ -82,6 +83,11 @@ for page in qob qob-editor; do
   gzip -t "$usr/share/man/man1/$page.1.gz" || fail "$page.1.gz is not a valid gzip file"
   zcat "$usr/share/man/man1/$page.1.gz" | grep -q '^\.TH' || fail "$page.1.gz has no .TH line"
 done
+
+# A version bump without a changelog entry would leave the package claiming an old release.
+zcat "$usr/share/doc/qob-tandrix/changelog.gz" >"$scratch/changelog"
+logged=$(dpkg-parsechangelog -l "$scratch/changelog" -S Version)
+[ "$logged" = "$version" ] || fail "the changelog's last entry is $logged, the package is $version"
 
 echo "-- qob --version"
 out=$("$usr/bin/qob" --version)
