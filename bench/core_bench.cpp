@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/DeviceDump.h"
 #include "model/PresetFile.h"
+#include "model/PresetFileReading.h"
 #include "vocab/ElementNames.h"
 
 #include <benchmark/benchmark.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
 
 using namespace qob;
 
@@ -81,5 +87,77 @@ void BM_ImageAndBlocks(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ImageAndBlocks)->Unit(benchmark::kNanosecond);
+
+constexpr std::int64_t kHugeFileBytes = 100LL * 1024 * 1024;
+
+enum class Huge { PresetOnly, ValidThenJunk, Garbage, EndlessItem };
+
+// Written once per run, with real bytes rather than holes: what a user might pick by mistake.
+// PresetOnly is the plain preset file, for comparison.
+QString hugeFile(Huge kind) {
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QString::number(static_cast<int>(kind)));
+    if (QFile::exists(path))
+        return path;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return {};
+    std::int64_t written = 0;
+    if (kind == Huge::ValidThenJunk || kind == Huge::PresetOnly) {
+        const std::string preset = writePreset(benchPreset());
+        f.write(preset.data(), static_cast<qint64>(preset.size()));
+        written = static_cast<std::int64_t>(preset.size());
+        if (kind == Huge::PresetOnly)
+            return path;
+    }
+    std::string block(1 << 20, '7');
+    std::uint64_t x = 0x9E3779B97F4A7C15ull;
+    while (written < kHugeFileBytes) {
+        if (kind != Huge::EndlessItem) {
+            for (char& c : block) {
+                x ^= x << 13;
+                x ^= x >> 7;
+                x ^= x << 17;
+                c = static_cast<char>(x);
+            }
+        }
+        const auto n = std::min<std::int64_t>(static_cast<std::int64_t>(block.size()),
+                                              kHugeFileBytes - written);
+        if (f.write(block.data(), n) != n)
+            return {};
+        written += n;
+    }
+    return path;
+}
+
+// Load time from a file; the counters say how much of it was read and the process's peak RSS.
+void BM_LoadFile(benchmark::State& state, Huge kind) {
+    const QString path = hugeFile(kind);
+    if (path.isEmpty()) {
+        state.SkipWithError("cannot write the 100 MB file");
+        return;
+    }
+    std::uint64_t bytesRead = 0;
+    detail::ChunkedRead how;
+    how.afterChunk = [&](std::uint64_t read) { bytesRead = read; };
+    bool loaded = false;
+    for (auto _ : state) {
+        Preset preset;
+        loaded = detail::loadPresetFile(path, preset, how).ok;
+        benchmark::DoNotOptimize(preset);
+    }
+    if (loaded != (kind == Huge::ValidThenJunk || kind == Huge::PresetOnly))
+        state.SkipWithError("unexpected load result");
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["read_KiB"] = static_cast<double>(bytesRead) / 1024;
+    state.counters["peak_RSS_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024;
+}
+BENCHMARK_CAPTURE(BM_LoadFile, preset_only, Huge::PresetOnly)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_LoadFile, preset_then_100MB_junk, Huge::ValidThenJunk)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_LoadFile, garbage_100MB, Huge::Garbage)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_LoadFile, endless_item_100MB, Huge::EndlessItem)
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
