@@ -9,8 +9,13 @@
 include(GNUInstallDirs)
 
 set(QOB_PROJECT_URL "https://qobtandrix.org" CACHE STRING "Home page of the project")
-set(QOB_SCREENSHOT_URL "${QOB_PROJECT_URL}/docs/screenshot.png"
-  CACHE STRING "Where software centres fetch the editor's screenshot (docs/screenshot.png)")
+set(QOB_SCREENSHOT_URL ""
+  CACHE STRING "Where software centres fetch the editor's screenshot; empty: docs/screenshot.png under QOB_PROJECT_URL")
+# Derived on every run, so a changed QOB_PROJECT_URL also moves the screenshot.
+set(QOB_SCREENSHOT_IMAGE "${QOB_SCREENSHOT_URL}")
+if(NOT QOB_SCREENSHOT_IMAGE)
+  set(QOB_SCREENSHOT_IMAGE "${QOB_PROJECT_URL}/docs/screenshot.png")
+endif()
 set(QOB_MAINTAINER "QOB-TANDRIX Editor developers <maintainers@qobtandrix.org>"
   CACHE STRING "Maintainer field of the Debian package")
 
