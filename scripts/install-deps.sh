@@ -10,6 +10,7 @@ PACKAGES=(
   librtmidi-dev libjack-jackd2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
+  valgrind
   jackd2
   fonts-liberation
   xvfb xauth xdotool x11-utils imagemagick openbox

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Everything `make test` runs: unit and CLI tests, the MIDI tests under a private JACK server,
-# the core tests again under ASan+UBSan, and a fuzz run of the preset reader.
+# the whole suite again under ASan+UBSan, the editor's start and shutdown under valgrind, and
+# fuzz runs of the preset reader and of the Element Assign dialog's input rules.
 set -euo pipefail
 build=${1:-build}
 asan=${2:-build-asan}
@@ -31,12 +32,23 @@ timeout 600 bash scripts/with-jack.sh ctest --test-dir "$build" --output-on-fail
 echo "== the Debian package, unpacked and run"
 bash scripts/package-check.sh "$build"
 
-echo "== core tests under AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake -S . -B "$asan" -DQOB_CORE_ONLY=ON -DQOB_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$asan" -j "$jobs"
-ctest --test-dir "$asan" --output-on-failure -j "$jobs"
+echo "== the editor's start-up and shutdown under valgrind"
+bash scripts/valgrind-check.sh "$build"
 
-echo "== fuzzing the preset reader for ${seconds}s"
-bash scripts/fuzz.sh "$fuzz" "$seconds" "$jobs"
+echo "== all tests again under AddressSanitizer + UndefinedBehaviorSanitizer (LeakSanitizer on)"
+# No benchmarks there: they measure, and the sanitizers would only slow them down.
+cmake -S . -B "$asan" -DQOB_CORE_ONLY=OFF -DQOB_SANITIZE=ON -DQOB_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$asan" -j "$jobs"
+export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1
+ASAN_OPTIONS+=:check_initialization_order=1:strict_init_order=1
+export UBSAN_OPTIONS=print_stacktrace=1
+ctest --test-dir "$asan" --output-on-failure -j "$jobs" -LE jack
+timeout 600 bash scripts/with-jack.sh ctest --test-dir "$asan" --output-on-failure -L jack \
+  --repeat until-pass:2
+unset ASAN_OPTIONS UBSAN_OPTIONS
+
+echo "== fuzzing the preset reader for ${seconds}s and each input rule for 10s"
+bash scripts/fuzz.sh "$fuzz" "$seconds" "$jobs" 10
 
 echo "== all tests passed"
