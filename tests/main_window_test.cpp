@@ -464,6 +464,21 @@ TEST_F(MainWindowTest, OpenAndSaveAsTakeAnyNameAndRefuseFolders) {
             EXPECT_TRUE(err.contains(bad + ": line 1:")) << err.toStdString();
         }
     }
+
+    // A name that is not UTF-8 reaches Qt changed, so it is not found; said so, no crash.
+    QProcess sh;
+    sh.setWorkingDirectory(dir.path());
+    // Qt cannot name the file to remove it either: the shell does.
+    sh.start("/bin/sh", {"-c",
+                         "f=\"$(printf 'bad\\377.qob')\"; printf x > \"$f\"; "
+                         "\"$0\" \"$f\" --screenshot shot.png; rc=$?; rm -f \"$f\"; exit $rc",
+                         QOB_EDITOR});
+    ASSERT_TRUE(sh.waitForFinished(30000));
+    EXPECT_EQ(sh.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sh.exitCode(), 0);
+    const QString err = QString::fromUtf8(sh.readAllStandardError());
+    EXPECT_TRUE(err.contains(QString::fromUtf8("bad\uFFFD.qob: No such file or directory")))
+        << err.toStdString();
 }
 
 TEST_F(MainWindowTest, SendMidiDeviceAndExit) {
