@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/RtMidiPort.h"
 
+#include "device/JackConnections.h"
+
 #include <RtMidi.h>
 #include <jack/jack.h>
 
@@ -148,17 +150,7 @@ public:
     std::optional<int> connections(const std::string& portName) const {
         if (serverGone())
             return 0;
-        jack_port_t* port = jack_port_by_name(m_client, portName.c_str());
-        if (!port)
-            return std::nullopt;
-        const char** names = jack_port_get_all_connections(m_client, port);
-        int count = 0;
-        if (names) {
-            while (names[count])
-                ++count;
-            jack_free(names);
-        }
-        return count;
+        return jackConnectionCount(m_client, portName.c_str());
     }
 
 private:
