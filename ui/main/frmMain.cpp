@@ -353,32 +353,32 @@ void frmMain::Display_MIDI_Event() {
         m_explain->setText(panelString(*explain));
 }
 
-void frmMain::showElementSetupForm() {
-    if (!m_elementSetupForm) {
-        m_elementSetupForm = new ElementSetupForm(m_preset, m_state, this);
-        m_elementSetupForm->seams().showMessage = [this](const QString& text,
-                                                         const QString& informative) {
+// Creates the dialog on first use, then shows it in front, filled afresh. Its messages go through
+// the main window's seam, wherever that points by then.
+template <typename Form, typename Create>
+void frmMain::bringUp(QPointer<Form>& form, Create create) {
+    if (!form) {
+        form = create();
+        form->seams().showMessage = [this](const QString& text, const QString& informative) {
             m_seams.showMessage(text, informative);
         };
     }
-    m_elementSetupForm->show();
-    m_elementSetupForm->raise();
-    m_elementSetupForm->activateWindow();
-    m_elementSetupForm->Form_Update();
+    form->show();
+    form->raise();
+    form->activateWindow();
+    form->Form_Update();
 }
+
+void frmMain::showElementSetupForm() {
+    bringUp(m_elementSetupForm, [this] { return new ElementSetupForm(m_preset, m_state, this); });
+}
+
 void frmMain::showMidiSetupForm() {
-    if (!m_midiSetupForm) {
-        m_midiSetupForm = new MIDISetupForm(m_state, m_seams.midiService(), this);
-        m_midiSetupForm->seams().closePort = [this] { closeMidiPort(); };
-        m_midiSetupForm->seams().showMessage = [this](const QString& text,
-                                                      const QString& informative) {
-            m_seams.showMessage(text, informative);
-        };
-    }
-    m_midiSetupForm->show();
-    m_midiSetupForm->raise();
-    m_midiSetupForm->activateWindow();
-    m_midiSetupForm->Form_Update();
+    bringUp(m_midiSetupForm, [this] {
+        auto* form = new MIDISetupForm(m_state, m_seams.midiService(), this);
+        form->seams().closePort = [this] { closeMidiPort(); };
+        return form;
+    });
 }
 
 // The send runs on a thread of its own; its progress and outcome take the second row of the

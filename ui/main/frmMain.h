@@ -93,6 +93,7 @@ private:
     void buildPanel();
     const ElementAssignment& shownRecord() const;
     void startWindowDrag();
+    template <typename Form, typename Create> void bringUp(QPointer<Form>& form, Create create);
     bool loadPreset(const QString& path);
 
     Preset& m_preset;
