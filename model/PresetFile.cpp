@@ -3,6 +3,7 @@
 
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
+#include "vocab/Text.h"
 
 #include "model/PresetFileReading.h"
 
@@ -362,16 +363,12 @@ std::string foundText(const Item& item) {
     std::string shown;
     for (std::size_t i = 0; i < item.text.size() && i < kFoundExcerpt; ++i) {
         const auto b = static_cast<unsigned char>(item.text[i]);
-        if (b < 0x20 || b == 0x7F) {
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            shown += "\\x";
-            shown += kHex[b >> 4];
-            shown += kHex[b & 0xF];
-        } else if (b >= 0x80) {
+        if (b < 0x20 || b == 0x7F)
+            shown += "\\x" + hexByte(b);
+        else if (b >= 0x80)
             shown += fromCp1252(std::string_view(&item.text[i], 1)).toUtf8().toStdString();
-        } else {
+        else
             shown += static_cast<char>(b);
-        }
     }
     if (item.text.size() > kFoundExcerpt)
         shown += "...";
