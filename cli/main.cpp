@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include <unistd.h>
@@ -71,9 +72,8 @@ bool loadInput(const QString& path, Preset& preset) {
 }
 
 // Whole or nothing: an existing file is replaced only once every byte is written.
-bool writeOutput(const QString& path, const QByteArray& bytes) {
-    const FileResult r = saveFileAtomically(
-        path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+bool writeOutput(const QString& path, std::string_view bytes) {
+    const FileResult r = saveFileAtomically(path, bytes);
     if (!r.ok)
         printErr(QStringLiteral("qob: cannot write ") + QString::fromStdString(r.detail));
     return r.ok;
@@ -128,9 +128,8 @@ std::optional<DeviceDump> buildImage(const Preset& preset) {
     return r.image;
 }
 
-QByteArray bytesOf(const auto& container) {
-    return QByteArray(reinterpret_cast<const char*>(container.data()),
-                      static_cast<qsizetype>(container.size()));
+std::string_view bytesOf(const auto& container) {
+    return {reinterpret_cast<const char*>(container.data()), container.size()};
 }
 
 QString openFailure(const MidiStatus& status) {
@@ -340,7 +339,7 @@ int main(int argc, char* argv[]) {
         return usage(QStringLiteral("--layer must be daw or midi, not '%1'").arg(layer));
     bool slotOk = false;
     const int slot = parser.value(slotOpt).toInt(&slotOk);
-    if (!slotOk || slot < 1 || slot > 8)
+    if (!slotOk || slot < kFirstPresetSlot || slot > kLastPresetSlot)
         return usage(QStringLiteral("--slot must be 1..8, not '%1'").arg(parser.value(slotOpt)));
 
     if (command == "ports")
@@ -356,7 +355,7 @@ int main(int argc, char* argv[]) {
     if (command == "show")
         return cmdShow(preset, layer);
     if (command == "copy")
-        return writeOutput(out, QByteArray::fromStdString(writePreset(preset))) ? kOk : kFailed;
+        return writeOutput(out, writePreset(preset)) ? kOk : kFailed;
     if (command == "send")
         return cmdSend(preset, parser.value(portOpt), slot, api);
 
@@ -366,7 +365,7 @@ int main(int argc, char* argv[]) {
     if (command == "image")
         return writeOutput(out, bytesOf(*image)) ? kOk : kFailed;
 
-    QByteArray syx;
+    std::string syx;
     for (const DumpBlock& block : makeDumpBlocks(*image, slot))
         syx += bytesOf(block);
     return writeOutput(out, syx) ? kOk : kFailed;
