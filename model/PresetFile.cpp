@@ -190,19 +190,17 @@ public:
             std::size_t close = 1;
             for (;;) {
                 const void* q = std::memchr(m_data + m_pos + close, kQuote, m_size - m_pos - close);
-                if (q) {
-                    close = static_cast<std::size_t>(static_cast<const char*>(q) - m_data) - m_pos;
-                    break;
-                }
-                close = m_size - m_pos;
+                // Without a quote yet, everything held so far belongs to the item.
+                const char* end = q ? static_cast<const char*>(q) : m_data + m_size;
+                close = static_cast<std::size_t>(end - (m_data + m_pos));
                 if (blanks + close - 1 > kMaxItemBytes)
                     return tooLong(1, true);
+                if (q)
+                    break;
                 if (!fill())
                     throw ParseError{m_line, "a text item opened with \" is not closed before the "
                                              "file ends"};
             }
-            if (blanks + close - 1 > kMaxItemBytes)
-                return tooLong(1, true);
             item.text = std::string_view(m_data + m_pos + 1, close - 1);
             item.quoted = true;
             m_line += static_cast<int>(std::count(item.text.begin(), item.text.end(), '\n'));
