@@ -60,28 +60,23 @@ constexpr std::array<Region, kRegionCount> makeRegions() {
     std::array<Region, kRegionCount> r{};
     std::size_t n = 0;
     constexpr std::string_view kNumbers[8] = {"1", "2", "3", "4", "5", "6", "7", "8"};
+    // Each channel strip is a V-Pot, a fader and a button, the first strip's here; every further
+    // strip lies one pitch to the right, with codes one higher.
+    constexpr Region kFirstStrip[] = {
+        {RegionKind::VPot, 0, 32, 68, 109, 98, 139, {}},
+        {RegionKind::Fader, 8, 40, 72, 102, 176, 380, {}},
+        {RegionKind::Button, 18, 48, 64, 110, 422, 450, {}},
+    };
     for (int i = 0; i < 8; ++i) {
         const int dx = kRowPitch * i;
-        const auto code = static_cast<std::int16_t>(i);
-        r[n++] = {
-            RegionKind::VPot, code, static_cast<std::int16_t>(32 + i), 68 + dx, 109 + dx, 98, 139,
-            kNumbers[i]};
-        r[n++] = {RegionKind::Fader,
-                  static_cast<std::int16_t>(8 + i),
-                  static_cast<std::int16_t>(40 + i),
-                  72 + dx,
-                  102 + dx,
-                  176,
-                  380,
-                  kNumbers[i]};
-        r[n++] = {RegionKind::Button,
-                  static_cast<std::int16_t>(18 + i),
-                  static_cast<std::int16_t>(48 + i),
-                  64 + dx,
-                  110 + dx,
-                  422,
-                  450,
-                  kNumbers[i]};
+        for (Region strip : kFirstStrip) {
+            strip.bank1Code = static_cast<std::int16_t>(strip.bank1Code + i);
+            strip.bank2Code = static_cast<std::int16_t>(strip.bank2Code + i);
+            strip.left += dx;
+            strip.right += dx;
+            strip.label = kNumbers[i];
+            r[n++] = strip;
+        }
     }
     const Region singles[] = {
         {RegionKind::FaderMaster, 16, 16, 552, 582, 176, 380, "MASTER"},
