@@ -219,8 +219,7 @@ void frmMain::Form_MouseDown(int Button, int /*Shift*/, float X, float Y) {
     }
     switch (hover) {
     case AREA_EXIT:
-        if (m_state.MidiPortChosen)
-            closeMidiPort();
+        Form_Unload();
         m_ended = true;
         m_seams.endProgram();
         return;
