@@ -67,32 +67,29 @@ foreach(side 32 64 128 256)
   install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${side}x${side}/apps)
 endforeach()
 
-# Manual pages go in compressed and with no time stamp in the gzip header, as Debian wants.
+# Manual pages and the changelog go in compressed, with no time stamp in the gzip header, as
+# Debian wants. Sets `out` to the compressed file in `dir`.
+function(qob_gzipped_copy source dir out)
+  get_filename_component(name ${source} NAME)
+  add_custom_command(OUTPUT ${dir}/${name}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${dir}/${name}
+    COMMAND gzip -9nf ${dir}/${name}
+    DEPENDS ${source}
+    COMMENT "Compressing ${name}"
+    VERBATIM)
+  set(${out} ${dir}/${name}.gz PARENT_SCOPE)
+endfunction()
+
 set(qob_man_pages)
 foreach(page qob.1 qob-editor.1)
-  set(source ${CMAKE_SOURCE_DIR}/man/${page})
-  set(gz ${QOB_PACKAGING_DIR}/man/${page}.gz)
-  add_custom_command(OUTPUT ${gz}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${QOB_PACKAGING_DIR}/man
-    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${QOB_PACKAGING_DIR}/man/${page}
-    COMMAND gzip -9nf ${QOB_PACKAGING_DIR}/man/${page}
-    DEPENDS ${source}
-    COMMENT "Compressing ${page}"
-    VERBATIM)
+  qob_gzipped_copy(${CMAKE_SOURCE_DIR}/man/${page} ${QOB_PACKAGING_DIR}/man gz)
   list(APPEND qob_man_pages ${gz})
   install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 
-# Debian wants a changelog beside the copyright, compressed like the manual pages.
-set(qob_changelog ${QOB_PACKAGING_DIR}/doc/changelog.gz)
-add_custom_command(OUTPUT ${qob_changelog}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${QOB_PACKAGING_DIR}/doc
-  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/changelog
-    ${QOB_PACKAGING_DIR}/doc/changelog
-  COMMAND gzip -9nf ${QOB_PACKAGING_DIR}/doc/changelog
-  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog
-  COMMENT "Compressing the changelog"
-  VERBATIM)
+# Debian wants the changelog beside the copyright.
+qob_gzipped_copy(${CMAKE_SOURCE_DIR}/packaging/changelog ${QOB_PACKAGING_DIR}/doc qob_changelog)
 install(FILES ${qob_changelog} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/qob-tandrix)
 
 add_custom_target(qob_packaging_files ALL
