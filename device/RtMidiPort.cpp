@@ -77,6 +77,10 @@ int codeFor(RtMidiError::Type type, const std::string& text) {
     }
 }
 
+MidiStatus statusOf(const RtMidiError& e) {
+    return {codeFor(e.getType(), e.getMessage()), e.getMessage()};
+}
+
 // What RtMidi reports through its error callback, which replaces its printing and throwing.
 // Lives on the heap so that its address, handed to RtMidi, stays put.
 struct ErrorSink {
@@ -190,7 +194,7 @@ public:
         try {
             m_backend.out->sendMessage(message.data(), message.size());
         } catch (const RtMidiError& e) {
-            return {codeFor(e.getType(), e.getMessage()), e.getMessage()};
+            return statusOf(e);
         }
         if (m_backend.sink->failed)
             return m_backend.sink->status();
@@ -212,7 +216,7 @@ public:
             m_backend.out->closePort();
             result = m_backend.sink->status();
         } catch (const RtMidiError& e) {
-            result = {codeFor(e.getType(), e.getMessage()), e.getMessage()};
+            result = statusOf(e);
         }
         // RtMidi's JACK output frees its ring buffers before it closes its client, while the
         // process callback may still be inside them (seen as a crash in jack_ringbuffer_peek
@@ -263,7 +267,7 @@ public:
             for (unsigned k = 0; k < count; ++k)
                 listing.names.push_back(backend.out->getPortName(k));
         } catch (const RtMidiError& e) {
-            listing.status = {codeFor(e.getType(), e.getMessage()), e.getMessage()};
+            listing.status = statusOf(e);
         }
         if (backend.sink->failed)
             listing.status = backend.sink->status();
@@ -301,7 +305,7 @@ public:
             sink.reset();
             return {{}, std::make_shared<RtMidiOutPort>(std::move(backend), name, ownPort)};
         } catch (const RtMidiError& e) {
-            return {{codeFor(e.getType(), e.getMessage()), e.getMessage()}, nullptr};
+            return {statusOf(e), nullptr};
         }
     }
 
@@ -345,7 +349,7 @@ private:
             b.service = "JACK";
         } catch (const RtMidiError& e) {
             b.out.reset();
-            b.status = {codeFor(e.getType(), e.getMessage()), e.getMessage()};
+            b.status = statusOf(e);
         }
         return b;
     }
