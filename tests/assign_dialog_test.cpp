@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Element Assign dialog: its input rules in tables, then the real dialog opened by the real
 // main window and driven with keys, clicks and focus on the offscreen platform.
+#include "tests/support/TestFiles.h"
 #include "ui/assign/AssignLayout.h"
 #include "ui/assign/ElementSetupForm.h"
 #include "ui/assign/InputRules.h"
@@ -29,10 +30,6 @@
 #include <memory>
 
 using namespace qob;
-
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace {
 

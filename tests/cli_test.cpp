@@ -2,6 +2,7 @@
 // Runs the real `qob` binary and checks exit status, output files and messages.
 #include "device/DeviceDump.h"
 #include "model/PresetFile.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,36 +18,13 @@
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using namespace qob::test;
 
 // `program` defaults to the built qob; `env` to the test's own environment.
 Outcome qob(const QStringList& args, const QString& program = QStringLiteral(QOB_CLI),
             const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    p.waitForFinished(30000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return run(program, args, env);
 }
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-const QString kDefault = QStringLiteral(QOB_SOURCE_DIR "/resources/Default.QOB");
 
 class CliTest : public ::testing::Test {
 protected:
@@ -57,17 +35,17 @@ protected:
 TEST_F(CliTest, CopyReproducesTheWritersBytesAndConvertsTheImage) {
     const Outcome copy = qob({"copy", kDefault, "-o", path("out.qob")});
     ASSERT_EQ(copy.status, 0) << copy.err.toStdString();
-    EXPECT_EQ(readAll(path("out.qob")), readAll(kDefault));
+    EXPECT_EQ(bytesOf(path("out.qob")), bytesOf(kDefault));
 
     ASSERT_EQ(qob({"check", path("out.qob")}).status, 0);
 
     ASSERT_EQ(qob({"image", kDefault, "-o", path("out.bin")}).status, 0);
-    const QByteArray image = readAll(path("out.bin"));
-    ASSERT_EQ(image.size(), qob::kDumpBytes);
+    const std::string image = bytesOf(path("out.bin"));
+    ASSERT_EQ(image.size(), std::size_t{qob::kDumpBytes});
 
     ASSERT_EQ(qob({"syx", kDefault, "-o", path("out.syx"), "--slot", "3"}).status, 0);
-    const QByteArray syx = readAll(path("out.syx"));
-    ASSERT_EQ(syx.size(), qob::kDumpBlocks * qob::kDumpBlockBytes);
+    const std::string syx = bytesOf(path("out.syx"));
+    ASSERT_EQ(syx.size(), std::size_t{qob::kDumpBlocks * qob::kDumpBlockBytes});
     for (int b = 0; b < qob::kDumpBlocks; ++b) {
         EXPECT_EQ(static_cast<unsigned char>(syx[b * 20]), 0xF0);
         EXPECT_EQ(syx[b * 20 + 7], 2) << "slot 3 is sent as 2";
@@ -79,17 +57,15 @@ TEST_F(CliTest, SyxReadsBackAsSysExMessagesWithMido) {
     if (!QFile::exists(QStringLiteral("/usr/bin/python3")))
         GTEST_SKIP() << "no Debian python3";
     ASSERT_EQ(qob({"syx", kDefault, "-o", path("out.syx")}).status, 0);
-    QProcess py;
-    py.start(QStringLiteral("/usr/bin/python3"),
-             {"-c",
-              "import sys, mido\n"
-              "msgs = mido.read_syx_file(sys.argv[1])\n"
-              "assert all(m.type == 'sysex' and len(m.bin()) == 20 for m in msgs)\n"
-              "print(len(msgs))\n",
-              path("out.syx")});
-    ASSERT_TRUE(py.waitForFinished(30000));
-    ASSERT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
-    EXPECT_EQ(py.readAllStandardOutput().trimmed(), "192");
+    const Outcome py = run(QStringLiteral("/usr/bin/python3"),
+                           {"-c",
+                            "import sys, mido\n"
+                            "msgs = mido.read_syx_file(sys.argv[1])\n"
+                            "assert all(m.type == 'sysex' and len(m.bin()) == 20 for m in msgs)\n"
+                            "print(len(msgs))\n",
+                            path("out.syx")});
+    ASSERT_EQ(py.status, 0) << py.err.toStdString();
+    EXPECT_EQ(py.out.trimmed(), "192");
 }
 
 TEST_F(CliTest, ShowPrintsThePanelTextsOfBothLayers) {
@@ -98,7 +74,7 @@ TEST_F(CliTest, ShowPrintsThePanelTextsOfBothLayers) {
     p.Elements[9].Daw = {0x10, 0xB0, 7, 100, "Vol 2", {}};
     p.Elements[30].Midi = {0, 0xF0, 0x7F, 0x7F, "", {0x06, 0x01, 0xF7, 0, 0, 0, 0, 0}};
     p.Elements[20].Midi = {0, 0xFF, 5, 69, "Quit", {}};
-    writeAll(path("p.qob"), QByteArray::fromStdString(qob::writePreset(p)));
+    writeBytes(path("p.qob"), qob::writePreset(p));
 
     const Outcome all = qob({"show", path("p.qob")});
     ASSERT_EQ(all.status, 0) << all.err.toStdString();
@@ -115,17 +91,17 @@ TEST_F(CliTest, ShowPrintsThePanelTextsOfBothLayers) {
 }
 
 TEST_F(CliTest, BadInputFailsWithTheFixedTextAndWritesNothing) {
-    QByteArray bytes = readAll(kDefault);
+    QByteArray bytes = QByteArray::fromStdString(bytesOf(kDefault));
     bytes.replace("** : MIDI", "** : MIDX");
-    writeAll(path("bad.qob"), bytes);
-    writeAll(path("keep.qob"), "precious");
+    writeBytes(path("bad.qob"), bytes.toStdString());
+    writeBytes(path("keep.qob"), "precious");
 
     for (const char* cmd : {"copy", "image", "syx"}) {
         const Outcome r = qob({cmd, path("bad.qob"), "-o", path("keep.qob")});
         EXPECT_EQ(r.status, 1) << cmd;
         EXPECT_TRUE(r.err.startsWith("Invalid QOB-TANDRIX Preset File!")) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains("line ")) << "the detail says where";
-        EXPECT_EQ(readAll(path("keep.qob")), "precious");
+        EXPECT_EQ(bytesOf(path("keep.qob")), "precious");
         EXPECT_EQ(qob({cmd, path("bad.qob"), "-o", path("new.out")}).status, 1);
         EXPECT_FALSE(QFile::exists(path("new.out")));
     }
@@ -135,7 +111,7 @@ TEST_F(CliTest, BadInputFailsWithTheFixedTextAndWritesNothing) {
 TEST_F(CliTest, UnencodableLimitIsRefused) {
     qob::Preset p;
     p.FaderLimit[1] = -256;
-    writeAll(path("limit.qob"), QByteArray::fromStdString(qob::writePreset(p)));
+    writeBytes(path("limit.qob"), qob::writePreset(p));
     EXPECT_EQ(qob({"check", path("limit.qob")}).status, 0);
     const Outcome r = qob({"syx", path("limit.qob"), "-o", path("limit.syx")});
     EXPECT_EQ(r.status, 1);
@@ -173,9 +149,7 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
 
 // With no locale set, names still go through as UTF-8, in every command that takes one.
 TEST_F(CliTest, PathsWithBlanksNonAsciiAndQuotesWorkInEveryCommand) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("LANG");
-    env.insert("LC_ALL", "C");
+    const QProcessEnvironment env = withoutLocale();
     const QStringList names = {"with blanks.qob", "Pr\u00E4set \u00FC.qob",
                                "\u30D7\u30EA\u30BB\u30C3\u30C8.qob", "it's \"q\".qob", "-dash.qob"};
     const QString folder = dir.filePath(QString::fromUtf8("f\u00F6 'x' \"y\""));
@@ -193,7 +167,7 @@ TEST_F(CliTest, PathsWithBlanksNonAsciiAndQuotesWorkInEveryCommand) {
             const char* suffix;
             qsizetype size;
         };
-        for (const Output& o : {Output{"copy", " copy.qob", readAll(kDefault).size()},
+        for (const Output& o : {Output{"copy", " copy.qob", qsizetype(bytesOf(kDefault).size())},
                                 Output{"image", " image.bin", qob::kDumpBytes},
                                 Output{"syx", " blocks.syx", qob::kDumpBlocks * 20}}) {
             const QString out = in + o.suffix;
@@ -212,12 +186,10 @@ TEST_F(CliTest, PathsWithBlanksNonAsciiAndQuotesWorkInEveryCommand) {
         << "no temporary file left behind";
 
     // Bytes that are not UTF-8 cannot name a file through Qt: a clear refusal, no crash.
-    QProcess sh;
-    sh.start("/bin/sh", {"-c", "exec \"$0\" check \"$(printf 'bad\\377.qob')\"", QOB_CLI});
-    ASSERT_TRUE(sh.waitForFinished(30000));
-    EXPECT_EQ(sh.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(sh.exitCode(), 2);
-    EXPECT_TRUE(sh.readAllStandardError().contains("argument 2 is not valid UTF-8"));
+    const Outcome sh =
+        run("/bin/sh", {"-c", "exec \"$0\" check \"$(printf 'bad\\377.qob')\"", QOB_CLI});
+    EXPECT_EQ(sh.status, 2);
+    EXPECT_TRUE(sh.err.contains("argument 2 is not valid UTF-8"));
 }
 
 // Folders, FIFOs and devices fail at once with the reason; huge files are answered from their
@@ -230,11 +202,9 @@ TEST_F(CliTest, SpecialAndHugeFilesAreAnsweredAtOnce) {
     const QString validThenJunk = path("valid then junk.qob");
     const QString zeros = path("zeros.qob");
     for (const auto& [file, start] :
-         {std::pair{validThenJunk, readAll(kDefault)}, std::pair{zeros, QByteArray()}}) {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(start);
-        ASSERT_TRUE(f.resize(100LL * 1024 * 1024)); // sparse
+         {std::pair{validThenJunk, bytesOf(kDefault)}, std::pair{zeros, std::string()}}) {
+        writeBytes(file, start);
+        ASSERT_TRUE(QFile::resize(file, 100LL * 1024 * 1024)); // sparse
     }
     struct Case {
         QStringList args;
@@ -302,7 +272,7 @@ TEST_F(CliTest, PermissionsAreRespected) {
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
     }
-    EXPECT_EQ(readAll(readOnly), readAll(kDefault));
+    EXPECT_EQ(bytesOf(readOnly), bytesOf(kDefault));
     EXPECT_TRUE(QDir(locked).isEmpty()) << "no temporary file left behind";
     ::chmod(QFile::encodeName(locked).constData(), 0755);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven through real pointer events on the offscreen platform.
 #include "model/PresetFile.h"
+#include "tests/support/TestFiles.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/FileActions.h"
 #include "ui/main/PanelLayout.h"
@@ -22,10 +23,6 @@
 #include <memory>
 
 using namespace qob;
-
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace {
 
@@ -443,14 +440,9 @@ TEST_F(MainWindowTest, OpenAndSaveAsTakeAnyNameAndRefuseFolders) {
 
     // The same names on the command line, with no locale set: loads (no message), or says
     // which file failed, in UTF-8.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("LANG");
-    env.insert("LC_ALL", "C");
+    const QProcessEnvironment env = test::withoutLocale();
     const QString bad = folder + "/bad \"\u00FC\".qob";
-    QFile badFile(bad);
-    ASSERT_TRUE(badFile.open(QIODevice::WriteOnly));
-    badFile.write("not a preset");
-    badFile.close();
+    test::writeBytes(bad, "not a preset");
     QProcess editor;
     editor.setProcessEnvironment(env);
     for (const QString& file : {folder + "/say \"hi\".qob", bad}) {
@@ -528,7 +520,7 @@ TEST_F(MainWindowTest, StartUpWithoutDefaultShowsTheMessageOnceThenElementZero) 
     EXPECT_FALSE(shown("Pic_Channel_Shift"));
     EXPECT_FALSE(shown("Pic_Select"));
 
-    ASSERT_TRUE(QFile::copy(QOB_SOURCE_DIR "/resources/Default.QOB", dir.filePath("Default.QOB")));
+    ASSERT_TRUE(QFile::copy(test::kDefault, dir.filePath("Default.QOB")));
     preset = Preset{};
     messages.clear();
     open();

@@ -5,6 +5,7 @@
 #include "device/RtMidiPort.h"
 #include "model/PresetFile.h"
 #include "tests/support/JackReceiver.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/WindowDriver.h"
 
 #include <QApplication>
@@ -25,13 +26,8 @@ using namespace qob;
 using namespace qob::test;
 using namespace std::chrono_literals;
 
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace {
 
-const QString kDefault = QStringLiteral(QOB_SOURCE_DIR "/resources/Default.QOB");
 constexpr int kProcessTimeout = 20000; // ms; a send takes about 2 s
 constexpr auto kArrival = 10s;
 using Messages = std::vector<std::vector<std::uint8_t>>;
@@ -106,27 +102,9 @@ private:
     bool m_killed = false;
 };
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Outcome finish(QProcess& p) {
-    const bool done = p.waitForFinished(kProcessTimeout);
-    if (!done)
-        p.kill();
-    return {done && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
 Outcome qob(const QStringList& args,
             const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QOB_CLI), args);
-    return finish(p);
+    return run(QStringLiteral(QOB_CLI), args, env, kProcessTimeout);
 }
 
 // What `qob syx` writes for the file and slot, cut into its messages.
@@ -231,7 +209,7 @@ TEST_F(JackTest, QobSendDeliversTheSyxBytesThroughANamedPortAndThroughItsOwnPort
             own = receiver.outputsNamed(kVirtualPortName);
         if (own.size() != 1 || !receiver.connectFrom(own[0]))
             return std::string("our own port did not show or would not connect");
-        const Outcome sent = finish(send);
+        const Outcome sent = finish(send, kProcessTimeout);
         if (sent.status != 0 || !sent.err.contains("waiting"))
             return "qob send: " + sent.err.toStdString();
         return std::string();
@@ -274,7 +252,7 @@ TEST_F(JackTest, QobSendFailsWithAMessageAndNeverHangs) {
                {"send", kDefault, "--port", QString::fromStdString(receiver->portName())});
     ASSERT_TRUE(receiver->waitFor(20, kArrival));
     server.kill();
-    r = finish(send);
+    r = finish(send, kProcessTimeout);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains("sending stopped at block")) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("JACK server has stopped")) << r.err.toStdString();

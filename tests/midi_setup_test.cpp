@@ -3,6 +3,7 @@
 #include "device/DeviceDump.h"
 #include "model/PresetFile.h"
 #include "tests/support/FakeMidi.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/WindowDriver.h"
 #include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MidiSetupLayout.h"
@@ -15,13 +16,8 @@
 using namespace qob;
 using namespace qob::test;
 
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace {
 
-const QString kDefault = QStringLiteral(QOB_SOURCE_DIR "/resources/Default.QOB");
 constexpr int kSlowTest = 10000; // ms; far above the 1.92 s a transfer takes
 
 class MidiSetupTest : public ::testing::Test, public WindowDriver {

@@ -3,6 +3,7 @@
 // change while read, huge files and permissions.
 #include "model/PresetFile.h"
 #include "model/PresetFileReading.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 using namespace qob;
+using namespace qob::test;
 
 namespace {
 
@@ -41,18 +43,6 @@ std::string replaceLine(const std::string& file, int line, const std::string& te
         start = file.find("\r\n", start) + 2;
     const std::size_t end = file.find("\r\n", start);
     return file.substr(0, start) + text + file.substr(end);
-}
-
-void writeBytes(const QString& path, const std::string& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    ASSERT_EQ(f.write(bytes.data(), static_cast<qint64>(bytes.size())),
-              static_cast<qint64>(bytes.size()));
-}
-
-std::string bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<unreadable>");
 }
 
 bool contains(const std::string& text, const std::string& part) {
@@ -209,12 +199,8 @@ TEST(PresetFileChunks, HugeFilesAreAnsweredFromTheirStart) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const QString path = dir.filePath("huge.qob");
-        {
-            QFile f(path);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write(c.start.data(), static_cast<qint64>(c.start.size()));
-            ASSERT_TRUE(f.resize(kHugeBytes));
-        }
+        writeBytes(path, c.start);
+        ASSERT_TRUE(QFile::resize(path, kHugeBytes));
         const Loaded l = load(path);
         EXPECT_EQ(l.result.ok, c.failure.empty()) << l.result.detail;
         if (c.failure.empty())

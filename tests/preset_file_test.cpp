@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/PresetFile.h"
+#include "tests/support/TestFiles.h"
 #include "vocab/Cp1252.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #endif
 
 using namespace qob;
+using namespace qob::test;
 
 namespace {
 
@@ -101,19 +103,6 @@ std::string replaceLine(const std::string& file, int line, const std::string& te
     auto lines = splitLines(file);
     lines.at(static_cast<std::size_t>(line - 1)) = text;
     return joinLines(lines);
-}
-
-std::string bytesOf(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return f.readAll().toStdString();
-}
-
-void writeBytes(const QString& path, const std::string& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    ASSERT_EQ(f.write(bytes.data(), static_cast<qint64>(bytes.size())),
-              static_cast<qint64>(bytes.size()));
 }
 
 } // namespace
