@@ -443,7 +443,7 @@ private:
         return *next;
     }
 
-    // `opens` names what the marker starts, for messages; empty for the fixed head markers.
+    // A fixed head marker opens nothing worth naming: messages name the marker itself.
     void marker(std::string_view expected) {
         marker(
             expected, [expected] { return "\"" + std::string(expected) + "\""; }, false);
