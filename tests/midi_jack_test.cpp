@@ -69,6 +69,10 @@ public:
             shm.remove(f);
     }
     const QString& name() const { return m_name; }
+    std::unique_ptr<JackReceiver> newReceiver() const {
+        const ServerEnv env(m_name);
+        return std::make_unique<JackReceiver>(uniqueName("receiver").toStdString());
+    }
     bool ready() const { return m_ready; }
     void kill() {
         m_jackd.kill();
@@ -240,11 +244,7 @@ TEST_F(JackTest, QobSendFailsWithAMessageAndNeverHangs) {
     // The server dies in the middle of the transfer.
     OwnServer server;
     ASSERT_TRUE(server.ready());
-    std::unique_ptr<JackReceiver> receiver;
-    {
-        const ServerEnv env(server.name());
-        receiver = std::make_unique<JackReceiver>(uniqueName("receiver").toStdString());
-    }
+    std::unique_ptr<JackReceiver> receiver = server.newReceiver();
     ASSERT_TRUE(receiver->ok()) << receiver->error();
     QProcess send;
     send.setProcessEnvironment(server.env());
@@ -336,11 +336,10 @@ TEST_F(JackWindowTest, FailuresEndWithAMessage) {
     // The server dies during a send.
     OwnServer server;
     ASSERT_TRUE(server.ready());
-    std::unique_ptr<JackReceiver> receiver;
+    std::unique_ptr<JackReceiver> receiver = server.newReceiver();
+    ASSERT_TRUE(receiver->ok()) << receiver->error();
     {
         const ServerEnv env(server.name());
-        receiver = std::make_unique<JackReceiver>(uniqueName("receiver").toStdString());
-        ASSERT_TRUE(receiver->ok()) << receiver->error();
         state = EditorState{};
         messages.clear();
         openWindow();
