@@ -55,10 +55,6 @@ QFont assignFont(AssignFont font) {
     return f;
 }
 
-QString fieldText(const std::string& bytes) {
-    return fromCp1252(bytes);
-}
-
 // Validated input is always Windows-1252; anything else could only come from a text that
 // was never typed, and is kept as close as the code page allows.
 std::string storedText(const QString& text) {
@@ -226,7 +222,7 @@ void ElementSetupForm::turnOff(QRadioButton* button) {
 
 void ElementSetupForm::showExplain(const std::string& explain) {
     m_shownExplain = explain;
-    m_txtExplain->setText(fieldText(explain));
+    m_txtExplain->setText(fromCp1252(explain));
 }
 
 void ElementSetupForm::Form_Update() {
@@ -240,7 +236,7 @@ void ElementSetupForm::Form_Update() {
     m_placeWhenFramed = frameGeometry().size() == size();
 
     m_shownName = m_preset.Name;
-    m_txtPresetName->setText(fieldText(m_preset.Name));
+    m_txtPresetName->setText(fromCp1252(m_preset.Name));
 
     if (m_combo2->count() == 0)
         for (int i = 1; i <= kPresetSlots; ++i)

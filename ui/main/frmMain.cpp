@@ -32,10 +32,6 @@ namespace {
 
 const char* const kSaveFailedText = "Couldn't save QOB-TANDRIX Preset File!";
 
-QString panelString(const std::string& bytes) {
-    return fromCp1252(bytes);
-}
-
 int buttonCode(Qt::MouseButtons buttons) {
     int code = 0;
     if (buttons & Qt::LeftButton)
@@ -298,14 +294,14 @@ const ElementAssignment& frmMain::shownRecord() const {
 void frmMain::Display_Element_Name() {
     const std::string name = elementName(m_state.CurrentElement);
     if (!name.empty())
-        m_elementName->setText(panelString(name));
+        m_elementName->setText(fromCp1252(name));
 }
 
 void frmMain::Display_Current_Element() {
     m_dawMidi->setText(m_state.ActiveLayer == Layer::Midi ? QStringLiteral("MIDI")
                                                           : QStringLiteral("DAW"));
-    m_presetName->setText(panelString(m_preset.Name));
-    m_index->setText(QStringLiteral("Index : ") + panelString(numberText(m_preset.PresetIndex)));
+    m_presetName->setText(fromCp1252(m_preset.Name));
+    m_index->setText(QStringLiteral("Index : ") + fromCp1252(numberText(m_preset.PresetIndex)));
     Display_Element_Name();
     m_lineM->setVisible(true);
     m_sysEx->setVisible(false);
@@ -317,10 +313,10 @@ void frmMain::Display_Current_Element() {
     Display_Current_Type();
     const ElementAssignment& record = shownRecord();
     if (record.Status == kStatusSysEx) {
-        m_sysEx->setText(panelString(sysexText(record)));
+        m_sysEx->setText(fromCp1252(sysexText(record)));
     } else if (record.Status == kStatusKeyboard) {
-        m_data->setText(panelString(keystrokeText(record.Data1, record.Data2)));
-        m_explain->setText(panelString(record.Explain));
+        m_data->setText(fromCp1252(keystrokeText(record.Data1, record.Data2)));
+        m_explain->setText(fromCp1252(record.Explain));
     } else {
         Display_MIDI_Event();
     }
@@ -342,14 +338,14 @@ void frmMain::Display_Current_Type() {
         m_explain->setVisible(false);
         return;
     }
-    m_type->setText(panelString(modeWord(m_state.CurrentElement, record)));
+    m_type->setText(fromCp1252(modeWord(m_state.CurrentElement, record)));
 }
 
 void frmMain::Display_MIDI_Event() {
     const ElementAssignment& record = shownRecord();
-    m_data->setText(panelString(midiDataText(record)));
+    m_data->setText(fromCp1252(midiDataText(record)));
     if (const auto explain = midiExplainText(record, m_state.ActiveLayer))
-        m_explain->setText(panelString(*explain));
+        m_explain->setText(fromCp1252(*explain));
 }
 
 // Creates the dialog on first use, then shows it in front, filled afresh. Its messages go through
@@ -418,7 +414,7 @@ void frmMain::SendDeviceDump() {
         m_sender = new DumpSender(this);
         m_sender->setObjectName(QStringLiteral("DumpSender"));
         m_sender->onProgress = [this](int handedOver) {
-            showSendText(QStringLiteral("Sending ") + panelString(numberText(handedOver)) +
+            showSendText(QStringLiteral("Sending ") + fromCp1252(numberText(handedOver)) +
                          QStringLiteral("/%1").arg(kDumpBlocks));
         };
         m_sender->onFinished = [this](const TransferOutcome& outcome) { sendFinished(outcome); };
