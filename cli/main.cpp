@@ -171,15 +171,12 @@ std::optional<int> deviceFor(MidiOutService& service, const QString& port) {
 bool waitForConnection(MidiOutPort& port) {
     const QString name = QString::fromStdString(port.name());
     const bool canTell = port.connectionCount().has_value();
-    if (canTell)
-        printErr(QStringLiteral("qob: opened port '%1'; waiting up to %2 s for it to be connected")
-                     .arg(name)
-                     .arg(kConnectWait.count()));
-    else
-        printErr(QStringLiteral("qob: opened port '%1'; this MIDI service cannot tell when it is "
-                                "connected, so sending starts in %2 s")
-                     .arg(name)
-                     .arg(kConnectWait.count()));
+    printErr((canTell ? QStringLiteral("qob: opened port '%1'; waiting up to %2 s for it to be "
+                                       "connected")
+                      : QStringLiteral("qob: opened port '%1'; this MIDI service cannot tell when "
+                                       "it is connected, so sending starts in %2 s"))
+                 .arg(name)
+                 .arg(kConnectWait.count()));
     const auto until = std::chrono::steady_clock::now() + kConnectWait;
     while (!g_interrupted && std::chrono::steady_clock::now() < until) {
         if (canTell && port.connectionCount().value_or(0) > 0) {
@@ -191,6 +188,15 @@ bool waitForConnection(MidiOutPort& port) {
     if (!canTell)
         return !g_interrupted;
     printErr(QStringLiteral("qob: nothing was connected to '%1'; nothing sent").arg(name));
+    return false;
+}
+
+// RtMidi may open a named port without reaching it; then every block would be lost.
+bool reachesTarget(MidiOutPort& port) {
+    if (port.connectionCount().value_or(1) != 0)
+        return true;
+    printErr(QStringLiteral("qob: '%1' is connected to nothing; nothing sent")
+                 .arg(QString::fromStdString(port.name())));
     return false;
 }
 
@@ -222,10 +228,7 @@ int cmdSend(const Preset& preset, const QString& portArg, int slot, MidiApiChoic
     }
     MidiOutPort& port = *opened.port;
     const QString name = QString::fromStdString(port.name());
-    if (*device == kMidiMapperDevice ? !waitForConnection(port)
-                                     : port.connectionCount().value_or(1) == 0) {
-        if (*device != kMidiMapperDevice)
-            printErr(QStringLiteral("qob: '%1' is connected to nothing; nothing sent").arg(name));
+    if (!(*device == kMidiMapperDevice ? waitForConnection(port) : reachesTarget(port))) {
         port.close();
         return kFailed;
     }
