@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/JackReceiver.h"
 
+#include "device/JackConnections.h"
+
 #include <RtMidi.h>
 #include <jack/jack.h>
 
@@ -110,17 +112,7 @@ int JackReceiver::xruns() const {
 int JackReceiver::connectionCount() const {
     if (!m_impl->jack)
         return 0;
-    jack_port_t* port = jack_port_by_name(m_impl->jack, m_portName.c_str());
-    if (!port)
-        return 0;
-    const char** names = jack_port_get_all_connections(m_impl->jack, port);
-    int count = 0;
-    if (names) {
-        while (names[count])
-            ++count;
-        jack_free(names);
-    }
-    return count;
+    return jackConnectionCount(m_impl->jack, m_portName.c_str()).value_or(0);
 }
 
 } // namespace qob::test
