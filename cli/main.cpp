@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // qob: the preset editor's command-line tool, on the same core as the editor.
+#include "cli/Cli.h"
 #include "device/DeviceDump.h"
-#include "device/DumpTransfer.h"
 #include "device/RtMidiPort.h"
 #include "model/PresetFile.h"
 #include "vocab/Cp1252.h"
@@ -12,20 +12,14 @@
 #include <QCoreApplication>
 #include <QStringDecoder>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <thread>
-
-#include <unistd.h>
 
 namespace {
 
 using namespace qob;
-
-enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
+using namespace qob::cli;
 
 const char* const kCommandsHelp = R"(Commands:
   check IN.qob                          exit 0 if IN loads
@@ -38,23 +32,6 @@ const char* const kCommandsHelp = R"(Commands:
                                         send the preset to slot N through port P (a number from
                                         'ports' or an exact port name; 0 is a port of our own)
 )";
-
-// How long `send --port 0` gives the user to connect our own port to the surface.
-constexpr auto kConnectWait = std::chrono::seconds(5);
-constexpr auto kConnectPoll = std::chrono::milliseconds(20);
-// A new connection carries data from the server's next cycles on, not at once.
-constexpr auto kConnectSettle = std::chrono::milliseconds(100);
-constexpr int kProgressWidth = 40;
-
-std::atomic<bool> g_interrupted{false};
-
-extern "C" void onInterrupt(int) {
-    g_interrupted = true;
-}
-
-void printErr(const QString& text) {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-}
 
 int usage(const QString& why) {
     printErr(QStringLiteral("qob: ") + why);
@@ -117,152 +94,6 @@ int cmdShow(const Preset& preset, const QString& layerOpt) {
         showLayer(preset, Layer::Daw);
     if (layerOpt.isEmpty() || layerOpt == QLatin1String("midi"))
         showLayer(preset, Layer::Midi);
-    return kOk;
-}
-
-std::optional<DeviceDump> buildImage(const Preset& preset) {
-    DumpResult r = BuildDeviceDump(preset);
-    if (!r.image)
-        printErr(QStringLiteral("qob: cannot build the device image: ") +
-                 QString::fromStdString(r.error));
-    return r.image;
-}
-
-std::string_view bytesOf(const auto& container) {
-    return {reinterpret_cast<const char*>(container.data()), container.size()};
-}
-
-QString openFailure(const MidiStatus& status) {
-    return QStringLiteral("Couldn't open midi out, rc = %1").arg(status.code);
-}
-
-int cmdPorts(MidiApiChoice api) {
-    const PortListing listing = makeRtMidiService(api)->listPorts();
-    std::printf("0: %s\n", kMidiMapperName);
-    for (std::size_t k = 0; k < listing.names.size(); ++k)
-        std::printf("%zu: %s\n", k + 1, listing.names[k].c_str());
-    if (!listing.status.ok()) {
-        printErr(QStringLiteral("qob: ") + QString::fromStdString(listing.status.detail));
-        return kFailed;
-    }
-    return kOk;
-}
-
-// The device number of a list index or of an exact port name.
-std::optional<int> deviceFor(MidiOutService& service, const QString& port) {
-    bool isIndex = false;
-    const int index = port.toInt(&isIndex);
-    if (isIndex)
-        return index - 1;
-    if (port == QLatin1String(kMidiMapperName))
-        return kMidiMapperDevice;
-    const PortListing listing = service.listPorts();
-    for (std::size_t k = 0; k < listing.names.size(); ++k)
-        if (QString::fromStdString(listing.names[k]) == port)
-            return static_cast<int>(k);
-    printErr(
-        QStringLiteral("qob: no MIDI output port is named '%1'; 'qob ports' lists them").arg(port));
-    if (!listing.status.ok())
-        printErr(QStringLiteral("qob: ") + QString::fromStdString(listing.status.detail));
-    return std::nullopt;
-}
-
-// Nobody hears our own port until the user connects it; JACK drops what goes out before.
-bool waitForConnection(MidiOutPort& port) {
-    const QString name = QString::fromStdString(port.name());
-    const bool canTell = port.connectionCount().has_value();
-    printErr((canTell ? QStringLiteral("qob: opened port '%1'; waiting up to %2 s for it to be "
-                                       "connected")
-                      : QStringLiteral("qob: opened port '%1'; this MIDI service cannot tell when "
-                                       "it is connected, so sending starts in %2 s"))
-                 .arg(name)
-                 .arg(kConnectWait.count()));
-    const auto until = std::chrono::steady_clock::now() + kConnectWait;
-    while (!g_interrupted && std::chrono::steady_clock::now() < until) {
-        if (canTell && port.connectionCount().value_or(0) > 0) {
-            std::this_thread::sleep_for(kConnectSettle);
-            return true;
-        }
-        std::this_thread::sleep_for(kConnectPoll);
-    }
-    if (!canTell)
-        return !g_interrupted;
-    printErr(QStringLiteral("qob: nothing was connected to '%1'; nothing sent").arg(name));
-    return false;
-}
-
-// RtMidi may open a named port without reaching it; then every block would be lost.
-bool reachesTarget(MidiOutPort& port) {
-    if (port.connectionCount().value_or(1) != 0)
-        return true;
-    printErr(QStringLiteral("qob: '%1' is connected to nothing; nothing sent")
-                 .arg(QString::fromStdString(port.name())));
-    return false;
-}
-
-void drawProgress(int handedOver) {
-    const int filled = handedOver * kProgressWidth / kDumpBlocks;
-    std::fprintf(stderr, "\r[%s%s] %3d/%d", std::string(static_cast<size_t>(filled), '#').c_str(),
-                 std::string(static_cast<size_t>(kProgressWidth - filled), ' ').c_str(), handedOver,
-                 kDumpBlocks);
-    std::fflush(stderr);
-}
-
-int cmdSend(const Preset& preset, const QString& portArg, int slot, MidiApiChoice api) {
-    const std::optional<DeviceDump> image = buildImage(preset);
-    if (!image)
-        return kFailed;
-    const DumpBlocks blocks = makeDumpBlocks(*image, slot);
-
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-    const std::shared_ptr<MidiOutService> service = makeRtMidiService(api);
-    const std::optional<int> device = deviceFor(*service, portArg);
-    if (!device)
-        return kFailed;
-    const OpenResult opened = service->open(*device);
-    if (!opened.status.ok()) {
-        printErr(openFailure(opened.status));
-        printErr(QString::fromStdString(opened.status.detail));
-        return kFailed;
-    }
-    MidiOutPort& port = *opened.port;
-    const QString name = QString::fromStdString(port.name());
-    if (!(*device == kMidiMapperDevice ? waitForConnection(port) : reachesTarget(port))) {
-        port.close();
-        return kFailed;
-    }
-
-    const bool bar = isatty(STDERR_FILENO) != 0;
-    const TransferOutcome outcome =
-        transferDump(blocks, port, TransferClock::steady(), g_interrupted,
-                     bar ? std::function<void(int)>(drawProgress) : std::function<void(int)>());
-    if (bar)
-        std::fputc('\n', stderr);
-    const MidiStatus closed = port.close();
-
-    switch (outcome.kind) {
-    case TransferOutcome::Kind::Cancelled:
-        printErr(QStringLiteral("qob: interrupted after %1 of %2 blocks")
-                     .arg(outcome.handedOver)
-                     .arg(kDumpBlocks));
-        return kFailed;
-    case TransferOutcome::Kind::Failed:
-        printErr(QStringLiteral("qob: sending stopped at block %1 of %2: %3")
-                     .arg(outcome.failedBlock + 1)
-                     .arg(kDumpBlocks)
-                     .arg(QString::fromStdString(outcome.error)));
-        return kFailed;
-    case TransferOutcome::Kind::Sent:
-        break;
-    }
-    if (!closed.ok()) {
-        printErr(QStringLiteral("qob: all %1 blocks were handed over, but closing '%2' failed: %3")
-                     .arg(kDumpBlocks)
-                     .arg(name, QString::fromStdString(closed.detail)));
-        return kFailed;
-    }
-    std::printf("sent %d blocks to slot %d through '%s'\n", kDumpBlocks, slot, port.name().c_str());
     return kOk;
 }
 
