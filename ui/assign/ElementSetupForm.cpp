@@ -394,6 +394,8 @@ void ElementSetupForm::cmdOK_Click() {
     m_state.PanelRefreshPending = true;
     m_state.DialogOpen = false;
     hide();
+    if (m_seams.stored)
+        m_seams.stored();
 }
 
 void ElementSetupForm::cmdCancel_Click() {

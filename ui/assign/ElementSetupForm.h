@@ -24,6 +24,9 @@ class PopupComboBox;
 // What would block on a modal window goes through here, so tests can answer in its place.
 struct ElementSetupSeams {
     std::function<void(const QString& text, const QString& informative)> showMessage;
+    // Called after OK has stored into the preset and hidden the dialog; the main window shows
+    // the result at once.
+    std::function<void()> stored;
 };
 
 // The "Element Assign" dialog: one element's assignment in one layer, with the preset's name and

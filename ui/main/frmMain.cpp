@@ -365,7 +365,11 @@ void frmMain::bringUp(QPointer<Form>& form, Create create) {
 }
 
 void frmMain::showElementSetupForm() {
-    bringUp(m_elementSetupForm, [this] { return new ElementSetupForm(m_preset, m_state, this); });
+    bringUp(m_elementSetupForm, [this] {
+        auto* form = new ElementSetupForm(m_preset, m_state, this);
+        form->seams().stored = [this] { Display_Current_Element(); };
+        return form;
+    });
 }
 
 void frmMain::showMidiSetupForm() {
