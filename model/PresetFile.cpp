@@ -8,8 +8,7 @@
 #include "model/PresetFileReading.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +17,7 @@
 #include <functional>
 #include <initializer_list>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -535,6 +535,226 @@ FileResult fileFailure(const QString& path, const std::string& reason) {
     return {false, path.toStdString() + ": " + reason};
 }
 
+// A save that cannot go on: the OS reason, or what is wrong with the target.
+struct SaveError {
+    std::string reason;
+};
+
+[[noreturn]] void failWithErrno(int error = errno) {
+    throw SaveError{qt_error_string(error).toStdString()};
+}
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a save writes to: symbolic links followed, also to a target that does not exist yet
+// (it is created there, as the shell's > would). A relative target counts from its link's folder.
+std::string linkTarget(std::string path) {
+    constexpr int kMaxHops = 40; // the kernel's own limit
+    for (int hops = 0;; ++hops) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        if (hops == kMaxHops)
+            failWithErrno(ELOOP);
+        std::string target(4096, '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0)
+            failWithErrno();
+        if (static_cast<std::size_t>(n) == target.size())
+            failWithErrno(ENAMETOOLONG);
+        target.resize(static_cast<std::size_t>(n));
+        path = target.front() == '/' ? target : folderOf(path) + '/' + target;
+    }
+}
+
+void writeAll(int fd, std::string_view bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            failWithErrno(n == 0 ? EIO : errno);
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// A new file next to the target, removed again unless it is renamed over the target.
+class TempFile {
+public:
+    TempFile(const std::string& target, mode_t mode) {
+        static constexpr std::string_view kChars =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        for (int attempt = 0;; ++attempt) {
+            m_path = target + '.';
+            for (int i = 0; i < 6; ++i)
+                m_path +=
+                    kChars[QRandomGenerator::global()->bounded(static_cast<int>(kChars.size()))];
+            m_fd =
+                ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+            if (m_fd >= 0)
+                return;
+            if (errno != EEXIST || attempt == 100)
+                failWithErrno();
+        }
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_renamed)
+            ::unlink(m_path.c_str());
+    }
+
+    int fd() const { return m_fd; }
+
+    void renameOver(const std::string& target) {
+        // close() may be the first to report a failed write-back (network file systems).
+        const int fd = std::exchange(m_fd, -1);
+        if (::close(fd) != 0 || ::rename(m_path.c_str(), target.c_str()) != 0)
+            failWithErrno();
+        m_renamed = true;
+    }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    bool m_renamed = false;
+};
+
+// Gives the new file the old one's owner, group and permission bits, in that order (a change of
+// owner clears the set-id bits). False where the system does not let us (not root, or a file
+// system without owners): then only the old file itself can keep them.
+bool takeOver(int fd, const struct stat& old) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0 || ::fchmod(fd, old.st_mode & 07777) != 0) {
+        if (errno == EPERM)
+            return false;
+        failWithErrno();
+    }
+    return true;
+}
+
+// Writes `bytes` into the existing file itself, so that it stays the same file: its other names
+// see the new content, and owner, group and permissions stay whatever they are. The bytes it
+// overwrites are kept, and put back when a write fails (a full disk, a size limit).
+void rewriteInPlace(const std::string& target, const struct stat& old, std::string_view bytes) {
+    const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+    if (fd < 0)
+        failWithErrno();
+    const FdCloser closer{fd};
+    struct stat now {};
+    if (::fstat(fd, &now) != 0)
+        failWithErrno();
+    if (now.st_dev != old.st_dev || now.st_ino != old.st_ino || !S_ISREG(now.st_mode))
+        throw SaveError{"was replaced while saving"};
+
+    std::string before(std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(now.st_size)),
+                       '\0');
+    for (std::size_t got = 0; got < before.size();) {
+        const ssize_t n =
+            ::pread(fd, before.data() + got, before.size() - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            failWithErrno();
+        if (n == 0) {
+            before.resize(got);
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+
+    std::size_t done = 0;
+    // Puts back the bytes written so far and the old length; false when that fails as well.
+    const auto putBack = [&] {
+        const std::size_t back = std::min(done, before.size());
+        for (std::size_t put = 0; put < back;) {
+            const ssize_t n =
+                ::pwrite(fd, before.data() + put, back - put, static_cast<off_t>(put));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            put += static_cast<std::size_t>(n);
+        }
+        return ::ftruncate(fd, now.st_size) == 0;
+    };
+    const auto fail = [&](int error) {
+        const std::string reason = qt_error_string(error).toStdString();
+        throw SaveError{putBack() ? reason
+                                  : reason + "; the old content could not be put back either"};
+    };
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            fail(n == 0 ? EIO : errno);
+        done += static_cast<std::size_t>(n);
+    }
+    if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0)
+        fail(errno);
+    if (::fsync(fd) != 0)
+        failWithErrno();
+}
+
+void syncFolder(const std::string& folder) {
+    // Makes the rename itself last; where a file system cannot, the file is in place anyway.
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// The usual case is atomic: a new file in the same folder, complete and on disk, renamed over
+// the old one, so that a full disk or a crash leaves either the old file or the new one. The old
+// file's owner, group and permissions go to the new file. A file with other names (hard links),
+// or whose owner we cannot give away, is instead rewritten in place; the complete new content
+// then stays on disk beside it until the rewrite is done, so a crash in between loses nothing.
+void saveBytes(const std::string& path, std::string_view bytes, const detail::SaveSteps& steps) {
+    if (path.empty())
+        failWithErrno(ENOENT);
+    if (path.back() == '/')
+        throw SaveError{"names a folder, not a file"};
+    const std::string target = linkTarget(path);
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT)
+        failWithErrno();
+    // The rename would put a plain file in place of a device or a FIFO (even /dev/null, for root).
+    if (exists && S_ISDIR(old.st_mode))
+        throw SaveError{"is a folder"};
+    if (exists && !S_ISREG(old.st_mode))
+        throw SaveError{"is not a regular file"};
+    // Root passes every access check, but a file nobody may write is meant to stay as it is.
+    if (exists && (old.st_mode & 0222) == 0)
+        throw SaveError{"is read-only"};
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        failWithErrno();
+
+    // Private until it has the old file's permissions; a new file gets the usual ones (umask).
+    TempFile staged(target, exists ? 0600 : 0666);
+    writeAll(staged.fd(), bytes);
+    const bool whole = !exists || (old.st_nlink == 1 && takeOver(staged.fd(), old));
+    if (::fsync(staged.fd()) != 0)
+        failWithErrno();
+    if (whole) {
+        staged.renameOver(target);
+        syncFolder(folderOf(target));
+        return;
+    }
+    if (steps.beforeRewrite)
+        steps.beforeRewrite();
+    rewriteInPlace(target, old, bytes);
+}
+
 } // namespace
 
 ReadResult readPreset(std::string_view bytes, const Preset& base) {
@@ -607,31 +827,20 @@ FileResult savePresetFile(const QString& path, const Preset& preset) {
 }
 
 FileResult saveFileAtomically(const QString& path, std::string_view bytes) {
-    // The rename would put a plain file in place of a device or a FIFO (even /dev/null, for root);
-    // QSaveFile itself turns away only folders, and with a less telling reason.
-    const QFileInfo existing(path);
-    if (existing.isDir())
-        return fileFailure(path, "is a folder");
-    if (existing.exists() && !existing.isFile())
-        return fileFailure(path, "is not a regular file");
-    QSaveFile file(path);
-    // Unbuffered, and every write checked here: a buffered write that fails only when commit()
-    // flushes it (a full disk) still commits the truncated file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fileFailure(path, file.errorString().toStdString());
-    // A short write is retried, so the call that cannot go on reports the OS reason.
-    for (std::size_t done = 0; done < bytes.size();) {
-        const qint64 n = file.write(bytes.data() + done, static_cast<qint64>(bytes.size() - done));
-        if (n <= 0) {
-            const std::string reason = file.errorString().toStdString();
-            file.cancelWriting();
-            return fileFailure(path, reason);
-        }
-        done += static_cast<std::size_t>(n);
+    return detail::saveFileAtomically(path, bytes, detail::SaveSteps{});
+}
+
+namespace detail {
+
+FileResult saveFileAtomically(const QString& path, std::string_view bytes, const SaveSteps& steps) {
+    try {
+        saveBytes(QFile::encodeName(path).toStdString(), bytes, steps);
+    } catch (const SaveError& e) {
+        return fileFailure(path, e.reason);
     }
-    if (!file.commit())
-        return fileFailure(path, file.errorString().toStdString());
     return {};
 }
+
+} // namespace detail
 
 } // namespace qob

@@ -44,8 +44,9 @@ struct FileResult {
 // Only a regular file is read, a chunk at a time, and nothing after the last element.
 FileResult loadPresetFile(const QString& path, Preset& preset);
 
-// Atomic: a temporary file renamed over `path`, so an existing file stays intact on failure.
-// Refuses to replace a folder, a device or a FIFO, and a file the user may not write.
+// An existing file stays intact on failure and keeps its owner, group, permission bits and other
+// names (hard links); a symbolic link is followed, not replaced. Refuses to replace a folder, a
+// device or a FIFO, a file the user may not write and a read-only file (also for root).
 FileResult saveFileAtomically(const QString& path, std::string_view bytes);
 
 FileResult savePresetFile(const QString& path, const Preset& preset);

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <functional>
 
-// How loadPresetFile reads: exposed for tests that change a file between two chunks.
+// How loadPresetFile reads and saveFileAtomically writes: exposed for tests that change a file
+// between two chunks or make a write fail halfway.
 namespace qob::detail {
 
 // Big enough that a preset file comes in one read, small beside the preset itself.
@@ -20,5 +21,12 @@ struct ChunkedRead {
 };
 
 FileResult loadPresetFile(const QString& path, Preset& preset, const ChunkedRead& how);
+
+struct SaveSteps {
+    // Runs just before a file with other names is rewritten in place, its new content on disk.
+    std::function<void()> beforeRewrite;
+};
+
+FileResult saveFileAtomically(const QString& path, std::string_view bytes, const SaveSteps& steps);
 
 } // namespace qob::detail

@@ -263,7 +263,7 @@ TEST_F(CliTest, PermissionsAreRespected) {
     };
     const std::vector<Case> cases = {
         {{"check", unreadable}, unreadable + ": Permission denied"},
-        {{"copy", kDefault, "-o", readOnly}, readOnly + ": Existing file"},
+        {{"copy", kDefault, "-o", readOnly}, readOnly + ": is read-only"},
         {{"syx", kDefault, "-o", locked + "/new.syx"}, locked + "/new.syx: "},
     };
     for (const Case& c : cases) {
@@ -275,6 +275,45 @@ TEST_F(CliTest, PermissionsAreRespected) {
     EXPECT_EQ(bytesOf(readOnly), bytesOf(kDefault));
     EXPECT_TRUE(QDir(locked).isEmpty()) << "no temporary file left behind";
     ::chmod(QFile::encodeName(locked).constData(), 0755);
+}
+
+// An output keeps its permissions, owner, group and other names; a link to it stays a link; a
+// read-only output is refused, for root too.
+TEST_F(CliTest, CopyKeepsWhatTheOutputHad) {
+    const bool root = ::geteuid() == 0;
+    const uid_t owner = root ? 1234 : ::geteuid();
+    const gid_t group = root ? 4321 : ::getegid();
+    const QString out = path("out.qob");
+    const QString otherName = path("other name.qob");
+    const QString link = path("link.qob");
+    const QString readOnly = path("read only.qob");
+    for (const QString& file : {out, readOnly})
+        writeBytes(file, "old");
+    ASSERT_EQ(::link(QFile::encodeName(out).constData(), QFile::encodeName(otherName).constData()),
+              0);
+    ASSERT_EQ(::symlink("out.qob", QFile::encodeName(link).constData()), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(out).constData(), owner, group), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(out).constData(), 0640), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(readOnly).constData(), 0444), 0);
+
+    const Outcome copy = qob({"copy", kDefault, "-o", link});
+    ASSERT_EQ(copy.status, 0) << copy.err.toStdString();
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(out).constData(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(after.st_uid, owner);
+    EXPECT_EQ(after.st_gid, group);
+    EXPECT_EQ(after.st_nlink, 2u);
+    EXPECT_EQ(bytesOf(otherName), bytesOf(kDefault));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+
+    const Outcome refused = qob({"copy", kDefault, "-o", readOnly});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains(readOnly + ": is read-only")) << refused.err.toStdString();
+    EXPECT_EQ(bytesOf(readOnly), "old");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList({"link.qob", "other name.qob", "out.qob", "read only.qob"}))
+        << "no temporary file left behind";
 }
 
 } // namespace

@@ -12,11 +12,15 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,6 +76,55 @@ Loaded load(const QString& path, std::size_t chunk = detail::kReadChunkBytes,
     };
     l.result = detail::loadPresetFile(path, l.preset, how);
     return l;
+}
+
+QByteArray encoded(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+struct stat statOf(const QString& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(encoded(path).constData(), &info), 0) << path.toStdString();
+    return info;
+}
+
+QStringList entriesOf(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                  QDir::System);
+}
+
+// Root passes every permission check: runs `body` in a child that has dropped to nobody, with
+// `groups` as its only groups, and returns what the child reported (empty when all went well).
+std::string asNobody(const std::function<std::string()>& body,
+                     const std::vector<gid_t>& groups = {}) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return "no pipe";
+    const pid_t child = ::fork();
+    if (child < 0)
+        return "no child";
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        constexpr uid_t kNobody = 65534;
+        std::string report;
+        if (::geteuid() == 0 && (::setgroups(groups.size(), groups.data()) != 0 ||
+                                 ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            report = "cannot drop root\n";
+        else
+            report = ::geteuid() == 0 ? "still root\n" : body();
+        [[maybe_unused]] const ssize_t sent = ::write(pipeFds[1], report.data(), report.size());
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        report += "the child did not end well\n";
+    return report;
 }
 
 } // namespace
@@ -381,25 +434,15 @@ TEST(PresetFilePaths, PermissionsAreRespected) {
     ::chmod(QFile::encodeName(lockedFolder).constData(), 0555);
     const std::string empty = writePreset(Preset{});
 
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(pipeFds[0]);
+    const std::string report = asNobody([&] {
         std::string report;
         const auto check = [&](bool ok, const std::string& what) {
             if (!ok)
                 report += what + "\n";
         };
-        constexpr uid_t kNobody = 65534;
-        if (::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
-            report += "cannot drop root\n";
-        check(::geteuid() != 0, "still root");
-
         FileResult r = savePresetFile(readOnly, p);
-        check(!r.ok && contains(r.detail, "not writable"), "read-only file: " + r.detail);
+        check(!r.ok && r.detail == readOnly.toStdString() + ": is read-only",
+              "read-only file: " + r.detail);
         check(bytesOf(readOnly) == empty, "read-only file changed");
 
         r = savePresetFile(inLocked, p);
@@ -414,20 +457,227 @@ TEST(PresetFilePaths, PermissionsAreRespected) {
         check(!r.ok && r.detail == unreadable.toStdString() + ": Permission denied",
               "unreadable: " + r.detail);
         check(loadPresetFile(readOnly, loaded).ok, "a read-only file loads");
-        [[maybe_unused]] const ssize_t sent = ::write(pipeFds[1], report.data(), report.size());
-        ::_exit(0);
-    }
-    ::close(pipeFds[1]);
-    std::string report;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        report.append(buffer, static_cast<std::size_t>(n));
-    ::close(pipeFds[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        return report;
+    });
     EXPECT_EQ(report, "");
     EXPECT_EQ(QDir(lockedFolder).entryList(QDir::Files | QDir::Hidden), QStringList{"existing.qob"})
         << "no temporary file left behind";
     ::chmod(QFile::encodeName(lockedFolder).constData(), 0755);
+}
+
+// A save replaces the content only: permissions, owner and group stay, and so do other names of
+// the file (they see the new content).
+TEST(PresetFileSave, KeepsModeOwnerGroupAndOtherNames) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const bool root = ::geteuid() == 0;
+    const uid_t me = ::geteuid();
+    const gid_t myGroup = ::getegid();
+    // Files of others only where we may give them away.
+    const uid_t other = root ? 1234 : me;
+    const gid_t otherGroup = root ? 4321 : myGroup;
+    struct Case {
+        const char* name;
+        mode_t mode;
+        uid_t uid;
+        gid_t gid;
+        int otherNames;
+    };
+    const std::vector<Case> cases = {
+        {"private.qob", 0600, other, otherGroup, 0}, {"shared.qob", 0664, me, otherGroup, 0},
+        {"set-id.qob", 06755, other, otherGroup, 0}, // kept, though a change of owner clears them
+        {"odd.qob", 0604, other, myGroup, 0},        {"linked.qob", 0640, other, otherGroup, 1},
+        {"twice linked.qob", 0666, me, myGroup, 2},
+    };
+    const std::string old = writePreset(Preset{});
+    const std::string saved = writePreset(somePreset());
+    qsizetype files = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(c.name);
+        writeBytes(path, old);
+        QStringList names{path};
+        for (int i = 1; i <= c.otherNames; ++i) {
+            names += path + ".name" + QString::number(i);
+            ASSERT_EQ(::link(encoded(path).constData(), encoded(names.back()).constData()), 0);
+        }
+        files += names.size();
+        ASSERT_EQ(::chown(encoded(path).constData(), c.uid, c.gid), 0);
+        ASSERT_EQ(::chmod(encoded(path).constData(), c.mode), 0);
+        const struct stat before = statOf(path);
+
+        const FileResult r = savePresetFile(path, somePreset());
+        ASSERT_TRUE(r.ok) << r.detail;
+        const struct stat after = statOf(path);
+        EXPECT_EQ(after.st_mode & 07777, c.mode);
+        EXPECT_EQ(after.st_uid, c.uid);
+        EXPECT_EQ(after.st_gid, c.gid);
+        EXPECT_EQ(after.st_nlink, before.st_nlink);
+        if (c.otherNames > 0) {
+            EXPECT_EQ(after.st_ino, before.st_ino) << "the same file, rewritten";
+        }
+        for (const QString& name : names)
+            EXPECT_EQ(bytesOf(name), saved) << name.toStdString();
+    }
+    EXPECT_EQ(entriesOf(dir.path()).size(), files) << "no temporary file left behind";
+}
+
+// A link is followed: the file it names gets the content (or is created), the link stays.
+TEST(PresetFileSave, SymbolicLinksAreFollowed) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    const QString real = dir.filePath("real.qob");
+    const auto symlink = [&](const QString& target, const QString& name) {
+        ASSERT_EQ(::symlink(encoded(target).constData(), encoded(dir.filePath(name)).constData()),
+                  0);
+    };
+    symlink("real.qob", "relative");
+    symlink(real, "absolute");
+    symlink("relative", "chain");
+    symlink("../real.qob", "sub/up"); // relative to the link's own folder
+    symlink("sub/new.qob", "dangling");
+    symlink("loop b", "loop a");
+    symlink("loop a", "loop b");
+    const std::string old = writePreset(Preset{});
+    const std::string saved = writePreset(somePreset());
+
+    struct Case {
+        const char* link;
+        QString target;
+        std::string failure; // empty: saves
+    };
+    const std::vector<Case> cases = {
+        {"relative", real, ""},
+        {"absolute", real, ""},
+        {"chain", real, ""},
+        {"sub/up", real, ""},
+        {"dangling", dir.filePath("sub/new.qob"), ""},
+        {"loop a", "", "Too many levels of symbolic links"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.link);
+        const QString link = dir.filePath(c.link);
+        writeBytes(real, old);
+        ASSERT_EQ(::chmod(encoded(real).constData(), 0640), 0);
+        const QString pointsTo = QFileInfo(link).symLinkTarget();
+        const FileResult r = savePresetFile(link, somePreset());
+        EXPECT_EQ(r.ok, c.failure.empty()) << r.detail;
+        if (!c.failure.empty()) {
+            EXPECT_EQ(r.detail, link.toStdString() + ": " + c.failure);
+        } else {
+            EXPECT_EQ(bytesOf(c.target), saved);
+            EXPECT_FALSE(QFileInfo(c.target).isSymLink());
+        }
+        EXPECT_TRUE(QFileInfo(link).isSymLink()) << "the link stays";
+        EXPECT_EQ(QFileInfo(link).symLinkTarget(), pointsTo);
+        EXPECT_EQ(statOf(real).st_mode & 07777, 0640u);
+    }
+    EXPECT_EQ(entriesOf(dir.filePath("sub")), QStringList({"new.qob", "up"}));
+    EXPECT_EQ(entriesOf(dir.path()).size(), 8) << "no temporary file left behind";
+}
+
+// A file without any write permission stays as it is, even for root and through another name.
+TEST(PresetFileSave, ReadOnlyFilesAreRefusedAlsoForRoot) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string old = writePreset(Preset{});
+    for (const mode_t mode : {0444, 0400, 0000, 0555}) {
+        const QString path = dir.filePath(QString::number(mode, 8) + ".qob");
+        const QString otherName = path + ".name";
+        const QString link = path + ".link";
+        writeBytes(path, old);
+        ASSERT_EQ(::link(encoded(path).constData(), encoded(otherName).constData()), 0);
+        ASSERT_TRUE(QFile::link(path, link));
+        ASSERT_EQ(::chmod(encoded(path).constData(), mode), 0);
+        for (const QString& name : {path, otherName, link}) {
+            SCOPED_TRACE(name.toStdString());
+            const FileResult r = savePresetFile(name, somePreset());
+            EXPECT_FALSE(r.ok);
+            EXPECT_EQ(r.detail, name.toStdString() + ": is read-only");
+        }
+        ASSERT_EQ(::chmod(encoded(path).constData(), 0600), 0);
+        EXPECT_EQ(bytesOf(path), old);
+    }
+    EXPECT_EQ(entriesOf(dir.path()).size(), 12) << "no temporary file left behind";
+}
+
+// Only root may give a file away: another member of the file's group who saves it leaves it
+// with its owner, by rewriting it in place.
+TEST(PresetFileSave, AGroupMemberKeepsTheOwnersFile) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make files of other users";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_EQ(::chmod(encoded(dir.path()).constData(), 0777), 0);
+    constexpr gid_t kGroup = 4321;
+    const QString shared = dir.filePath("shared.qob");
+    const QString notOurs = dir.filePath("not ours.qob");
+    const std::string old = writePreset(Preset{});
+    for (const auto& [path, mode] : {std::pair{shared, 0664}, std::pair{notOurs, 0644}}) {
+        writeBytes(path, old);
+        ASSERT_EQ(::chown(encoded(path).constData(), 1234, kGroup), 0);
+        ASSERT_EQ(::chmod(encoded(path).constData(), mode), 0);
+    }
+    const std::string report = asNobody(
+        [&] {
+            std::string report;
+            FileResult r = savePresetFile(shared, somePreset());
+            if (!r.ok)
+                report += "shared: " + r.detail + "\n";
+            r = savePresetFile(notOurs, somePreset());
+            if (r.ok || r.detail != notOurs.toStdString() + ": Permission denied")
+                report += "not ours: " + r.detail + "\n";
+            return report;
+        },
+        {kGroup});
+    EXPECT_EQ(report, "");
+    const struct stat after = statOf(shared);
+    EXPECT_EQ(after.st_uid, 1234u);
+    EXPECT_EQ(after.st_gid, kGroup);
+    EXPECT_EQ(after.st_mode & 07777, 0664u);
+    EXPECT_EQ(bytesOf(shared), writePreset(somePreset()));
+    EXPECT_EQ(bytesOf(notOurs), old);
+    EXPECT_EQ(entriesOf(dir.path()).size(), 2) << "no temporary file left behind";
+}
+
+// A rewrite in place that fails halfway (here at a file size limit, as on a full disk) puts the
+// old bytes back; until it is done, the complete new content waits beside the file, so that a
+// crash in between loses neither.
+TEST(PresetFileSave, FailedRewriteInPlacePutsTheOldContentBack) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string saved = writePreset(somePreset());
+    for (const std::string& old : {writePreset(Preset{}), std::string("short")}) {
+        SCOPED_TRACE(old.size());
+        const QString path = dir.filePath("linked.qob");
+        const QString otherName = dir.filePath("other name.qob");
+        QFile::remove(path);
+        QFile::remove(otherName);
+        writeBytes(path, old);
+        ASSERT_EQ(::link(encoded(path).constData(), encoded(otherName).constData()), 0);
+
+        rlimit limit{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        bool staged = false;
+        detail::SaveSteps steps;
+        steps.beforeRewrite = [&] {
+            for (const QString& name : entriesOf(dir.path()))
+                staged = staged || bytesOf(dir.filePath(name)) == saved;
+            rlimit small = limit;
+            small.rlim_cur = 1000;
+            setrlimit(RLIMIT_FSIZE, &small);
+        };
+        const FileResult r = detail::saveFileAtomically(path, saved, steps);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, oldHandler);
+
+        EXPECT_TRUE(staged) << "the new content is on disk before the rewrite";
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.detail, path.toStdString() + ": File too large");
+        EXPECT_EQ(bytesOf(path), old);
+        EXPECT_EQ(bytesOf(otherName), old);
+        EXPECT_EQ(entriesOf(dir.path()).size(), 2) << "no temporary file left behind";
+    }
 }
