@@ -4,6 +4,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+RELEASE_BUILD ?= build-release
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
 
@@ -15,14 +16,14 @@ deps:
 	@bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOB_WERROR=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
 	@bash scripts/run.sh $(BUILD)
 
 test: build
-	@bash scripts/test.sh $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
+	@bash scripts/test.sh $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS) $(RELEASE_BUILD)
 
 fuzz: deps
 	@bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
@@ -40,4 +41,4 @@ screenshot: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/qob-editor --screenshot docs/screenshot.png
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(RELEASE_BUILD)

@@ -24,7 +24,7 @@ for f in "${fuzzers[@]}"; do
   targets+=("$target")
 done
 
-cmake -S "$root" -B "$build" -DQOB_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S "$root" -B "$build" -DQOB_FUZZ=ON -DQOB_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 build=$(cd "$build" && pwd)

@@ -2,13 +2,15 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Everything `make test` runs: unit and CLI tests, the MIDI tests under a private JACK server,
 # the whole suite again under ASan+UBSan, the editor's start and shutdown under valgrind, and
-# fuzz runs of the preset reader and of the Element Assign dialog's input rules.
+# fuzz runs of the preset reader and of the Element Assign dialog's input rules. Also the Release
+# configuration users build (GCC -O3, warnings as errors) with the core tests.
 set -euo pipefail
 build=${1:-build}
 asan=${2:-build-asan}
 fuzz=${3:-build-fuzz}
 seconds=${4:-30}
 jobs=${5:-2}
+release=${6:-build-release}
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
@@ -21,6 +23,12 @@ export JACK_NO_START_SERVER=1
 
 echo "== unit and CLI tests"
 ctest --test-dir "$build" --output-on-failure -j "$jobs" -LE jack
+
+echo "== the Release configuration users and packagers build (GCC, -O3), and the core tests there"
+cmake -S . -B "$release" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DQOB_WERROR=ON \
+  -DQOB_BENCH=OFF >/dev/null
+cmake --build "$release" -j "$jobs"
+"$release/core_tests" --gtest_brief=1
 
 echo "== MIDI transfer through a JACK server (dummy driver)"
 # One at a time: they share the server and look for each other's ports by name. The server runs
@@ -37,7 +45,7 @@ bash scripts/valgrind-check.sh "$build"
 
 echo "== all tests again under AddressSanitizer + UndefinedBehaviorSanitizer (LeakSanitizer on)"
 # No benchmarks there: they measure, and the sanitizers would only slow them down.
-cmake -S . -B "$asan" -DQOB_CORE_ONLY=OFF -DQOB_SANITIZE=ON -DQOB_BENCH=OFF \
+cmake -S . -B "$asan" -DQOB_CORE_ONLY=OFF -DQOB_SANITIZE=ON -DQOB_BENCH=OFF -DQOB_WERROR=ON \
   -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$asan" -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1

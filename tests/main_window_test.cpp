@@ -11,7 +11,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -21,6 +23,7 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
 
 using namespace qob;
 
@@ -151,7 +154,24 @@ TEST(FileActionsTest, DefaultPathAndFilter) {
     EXPECT_EQ(defaultPresetPath("/opt/qob"), "/opt/qob/Default.QOB");
     EXPECT_EQ(defaultPresetPath("/opt/qob/"), "/opt/qob/Default.QOB");
     EXPECT_EQ(defaultPresetPath("/"), "/Default.QOB");
-    EXPECT_EQ(qtFileFilter(kPresetFileFilter), "QOB TANDRIX Preset File(*.qob) (*.qob)");
+    const std::pair<const char*, const char*> filters[] = {
+        {kPresetFileFilter, "QOB TANDRIX Preset File(*.qob)"},
+        {"Sheets (*.csv)|*.csv", "Sheets (*.csv)"},
+        {"Text|*.txt", "Text (*.txt)"},
+        {"Odd(*.a)|*.b", "Odd(*.a) (*.b)"},
+        {"Plain", "Plain"},
+    };
+    for (const auto& [filter, shown] : filters)
+        EXPECT_EQ(qtFileFilter(filter), shown) << filter;
+
+    // The dialog shows the text as it is and filters by the one pattern in it.
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(qtFileFilter(kPresetFileFilter));
+    EXPECT_EQ(dialog.nameFilters(), QStringList{"QOB TANDRIX Preset File(*.qob)"});
+    const auto* files = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(files, nullptr);
+    EXPECT_EQ(files->nameFilters(), QStringList{"*.qob"});
 }
 
 TEST_F(MainWindowTest, HoverShowsEachKindOfRecord) {
@@ -350,7 +370,7 @@ TEST_F(MainWindowTest, OpenRedrawsAtOnceAndABadFileChangesNothing) {
     preset.PresetIndex = 3;
     answer = dir.filePath("good.qob");
     click(centreOf(AREA_OPEN));
-    EXPECT_EQ(asked, QStringList({"Open", "QOB TANDRIX Preset File(*.qob) (*.qob)"}));
+    EXPECT_EQ(asked, QStringList({"Open", "QOB TANDRIX Preset File(*.qob)"}));
     EXPECT_EQ(text("Label_Preset_Name"), "Opened");
     EXPECT_EQ(text("Label_Explain"), "Loaded");
     EXPECT_EQ(text("Label_Index"), "Index :  3");
@@ -375,7 +395,7 @@ TEST_F(MainWindowTest, SaveAsWritesTheNameAsGivenAndReportsFailures) {
     preset.Name = "Saved";
     const Preset before = preset;
     click(centreOf(AREA_SAVE_AS)); // cancelled
-    EXPECT_EQ(asked, QStringList({"Save As", "QOB TANDRIX Preset File(*.qob) (*.qob)"}));
+    EXPECT_EQ(asked, QStringList({"Save As", "QOB TANDRIX Preset File(*.qob)"}));
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 
     answer = dir.filePath("plain");

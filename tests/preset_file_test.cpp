@@ -81,7 +81,7 @@ Preset samplePreset() {
     for (int k = 1; k < kElementCount; ++k) {
         const auto b = static_cast<std::uint8_t>(k);
         p.Elements[k].Daw = event(k % 2 ? 0 : ElementMode::Drawbar, 0x80 + k % 0x70, b, 255 - b,
-                                  "D" + std::to_string(k));
+                                  std::string("D").append(std::to_string(k)));
         switch (k % 4) {
         case 0:
             p.Elements[k].Midi = event(ElementMode::Push, kStatusKeyboard, 3, 44, "Key");

@@ -316,12 +316,17 @@ std::string sysexText(const ElementAssignment& a) {
     std::string text = hexByte(a.Data1);
     for (int position = 1; position < kSysExPositions; ++position) {
         const std::uint8_t b = sysExByte(a, position);
-        text += " " + hexByte(b);
+        // Appended piece by piece: " " + hexByte(b) inserts at the front of a temporary, which
+        // GCC 12 at -O3 misreads as an overlapping copy (-Wrestrict).
+        text += ' ';
+        text += hexByte(b);
         if (b == kSysExEnd)
             return text;
     }
     // Ten bytes fill the record and leave no room for the end mark; show it anyway.
-    return text + " " + hexByte(kSysExEnd);
+    text += ' ';
+    text += hexByte(kSysExEnd);
+    return text;
 }
 
 std::string midiDataText(const ElementAssignment& a) {

@@ -19,7 +19,12 @@ QString qtFileFilter(std::string_view filter) {
     const qsizetype bar = text.indexOf(QLatin1Char('|'));
     if (bar < 0)
         return text;
-    return text.left(bar) + QStringLiteral(" (") + text.mid(bar + 1) + QLatin1Char(')');
+    const QString description = text.left(bar);
+    const QString pattern = text.mid(bar + 1);
+    // Qt reads the pattern from the parentheses: a description that shows it already is enough.
+    if (description.endsWith(QLatin1Char('(') + pattern + QLatin1Char(')')))
+        return description;
+    return description + QStringLiteral(" (") + pattern + QLatin1Char(')');
 }
 
 void showMessageBox(QWidget* parent, const QString& text, const QString& informative) {

@@ -15,7 +15,8 @@ inline constexpr const char* kDefaultPresetName = "Default.QOB";
 // the folder is a root such as "/".
 QString defaultPresetPath(const QString& folder);
 
-// "Description|pattern" becomes Qt's "Description (pattern)".
+// "Description|pattern" becomes Qt's "Description (pattern)", or the description alone where it
+// ends with "(pattern)" already.
 QString qtFileFilter(std::string_view filter);
 
 // The platform's dialogs behind the main window's seams.
