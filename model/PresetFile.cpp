@@ -551,6 +551,17 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The kernel's rule for links in shared folders such as /tmp (fs.protected_symlinks), which a
+// link we resolve ourselves would bypass: there, only our own links and the folder owner's are
+// followed, so nobody can point a save of root's at a file of their choice.
+bool mayFollow(const std::string& link, const struct stat& linkInfo) {
+    struct stat folder {};
+    if (::stat(folderOf(link).c_str(), &folder) != 0)
+        failWithErrno();
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == folder.st_uid;
+}
+
 // The file a save writes to: symbolic links followed, also to a target that does not exist yet
 // (it is created there, as the shell's > would). A relative target counts from its link's folder.
 std::string linkTarget(std::string path) {
@@ -561,6 +572,8 @@ std::string linkTarget(std::string path) {
             return path;
         if (hops == kMaxHops)
             failWithErrno(ELOOP);
+        if (!mayFollow(path, info))
+            failWithErrno(EACCES);
         std::string target(4096, '\0');
         const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
         if (n < 0)

@@ -547,7 +547,7 @@ TEST(PresetFileSave, SymbolicLinksAreFollowed) {
         QString target;
         std::string failure; // empty: saves
     };
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {"relative", real, ""},
         {"absolute", real, ""},
         {"chain", real, ""},
@@ -555,6 +555,16 @@ TEST(PresetFileSave, SymbolicLinksAreFollowed) {
         {"dangling", dir.filePath("sub/new.qob"), ""},
         {"loop a", "", "Too many levels of symbolic links"},
     };
+    // In a shared folder such as /tmp, someone else's link is not followed, as the kernel does.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("shared"));
+    ASSERT_EQ(::chmod(encoded(dir.filePath("shared")).constData(), 01777), 0);
+    symlink(real, "shared/ours");
+    cases.push_back({"shared/ours", real, ""});
+    if (::geteuid() == 0) {
+        symlink(real, "shared/theirs");
+        ASSERT_EQ(::lchown(encoded(dir.filePath("shared/theirs")).constData(), 1234, 1234), 0);
+        cases.push_back({"shared/theirs", "", "Permission denied"});
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.link);
         const QString link = dir.filePath(c.link);
@@ -574,7 +584,7 @@ TEST(PresetFileSave, SymbolicLinksAreFollowed) {
         EXPECT_EQ(statOf(real).st_mode & 07777, 0640u);
     }
     EXPECT_EQ(entriesOf(dir.filePath("sub")), QStringList({"new.qob", "up"}));
-    EXPECT_EQ(entriesOf(dir.path()).size(), 8) << "no temporary file left behind";
+    EXPECT_EQ(entriesOf(dir.path()).size(), 9) << "no temporary file left behind";
 }
 
 // A file without any write permission stays as it is, even for root and through another name.
