@@ -217,7 +217,8 @@ void ElementSetupForm::buildControls() {
 }
 
 bool ElementSetupForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn)
+    // A click picks the row too when the field already has the focus and gets no focus event.
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::MouseButtonPress)
         for (const FocusHandler& h : m_focusHandlers)
             if (h.field == watched)
                 (this->*h.handler)();

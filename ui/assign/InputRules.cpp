@@ -207,7 +207,8 @@ QString keyName(const QString& text, bool& bracketed) {
     return name;
 }
 
-enum class Named { Key, Unsendable, Unknown };
+// Unknown names may still be words that the letter rule reads; NoKey names are not.
+enum class Named { Key, Unsendable, NoKey, Unknown };
 
 Named namedKey(const QString& name, std::uint8_t& code) {
     if (name.size() == 1) {
@@ -242,8 +243,10 @@ Named namedKey(const QString& name, std::uint8_t& code) {
         const QStringView digits = QStringView(name).sliced(1);
         if (std::all_of(digits.begin(), digits.end(),
                         [](QChar c) { return c >= u'0' && c <= u'9'; })) {
-            const int number = digits.size() <= 3 ? digits.toInt() : 0;
-            if (number < 1 || number > kFunctionKeys)
+            if (digits.front() == u'0') // "F0", "F05"
+                return Named::NoKey;
+            const int number = digits.size() <= 2 ? digits.toInt() : kFunctionKeys + 1;
+            if (number > kFunctionKeys)
                 return Named::Unsendable;
             code = static_cast<std::uint8_t>(KeyCode::F1 + number - 1);
             return Named::Key;
@@ -362,15 +365,12 @@ Reading<std::uint8_t> readKeyText(const QString& text, std::optional<std::uint8_
     }
     bool bracketed = false;
     std::uint8_t code = 0;
-    switch (namedKey(keyName(t, bracketed), code)) {
-    case Named::Key:
+    const Named named = namedKey(keyName(t, bracketed), code);
+    if (named == Named::Key)
         return code;
-    case Named::Unsendable:
+    if (named == Named::Unsendable)
         return refuse(QStringLiteral("the surface cannot send %1.").arg(quoted(t)));
-    case Named::Unknown:
-        break;
-    }
-    if (!bracketed)
+    if (named == Named::Unknown && !bracketed)
         if (const auto letter = letterRule(t))
             return *letter;
     return refuse(quoted(t) + QStringLiteral(" is not a key the surface can send."));
@@ -416,7 +416,12 @@ Reading<std::vector<std::uint8_t>> readSysExText(QStringView text) {
                 length);
         const auto byte = static_cast<std::uint8_t>(pair.toUInt(nullptr, 16));
         const QString hex = QString::fromStdString(hexByte(byte));
-        if (byte == kSysExEnd) {
+        if (byte == kSysExEnd && number == 1) {
+            // The dialog shows Data1 and Data2 even then, and "F7 F7" would not read back.
+            return refuse(QStringLiteral("F7 in byte 1 would end the string before any data "
+                                         "byte."),
+                          i, length);
+        } else if (byte == kSysExEnd) {
             qsizetype next = i + length;
             while (next < text.size() && isBlank(text[next]))
                 ++next;
