@@ -117,7 +117,7 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption helpOpt = parser.addHelpOption();
     const QCommandLineOption versionOpt = parser.addVersionOption();
     const QCommandLineOption outOpt({"o", "output"}, "Output file.", "OUT");
-    const QCommandLineOption layerOpt("layer", "Layer to show: daw or midi.", "daw|midi");
+    const QCommandLineOption layerOpt("layer", "Layer to show or draw: daw or midi.", "daw|midi");
     const QCommandLineOption slotOpt("slot", "Preset slot of the surface, 1..8.", "N", "1");
     const QCommandLineOption portOpt("port", "MIDI output port: number or exact name.", "P");
     const QCommandLineOption apiOpt("api", "MIDI service: alsa or jack.", "alsa|jack");

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -29,6 +30,8 @@ constexpr qreal kCardEdgeWidth = 0.6;
 constexpr qreal kRuleWidth = 0.4;
 constexpr qreal kCardCorner = 1.5;
 constexpr int kSvgDpi = 96;
+// Qt's PNG writer takes the lowest quality for the strongest compression (it stays lossless).
+constexpr int kPngSmallest = 0;
 
 QColor styleColour(SheetStyle style) {
     switch (style) {
@@ -196,9 +199,12 @@ SheetWriteResult writeSheetFile(const QString& path, SheetFormat format, const P
         painted = paintSheetPages(writer, preset, layers, source);
         break;
     }
-    case SheetFormat::Png:
-        painted = renderSheetImage(preset, layers, source).save(&file, "PNG");
+    case SheetFormat::Png: {
+        QImageWriter writer(&file, "PNG");
+        writer.setQuality(kPngSmallest);
+        painted = writer.write(renderSheetImage(preset, layers, source));
         break;
+    }
     case SheetFormat::Svg: {
         QSvgGenerator generator;
         generator.setOutputDevice(&file);
