@@ -36,7 +36,7 @@ Preset defaultPreset() {
 // any card, ten SysEx bytes, all modifiers, both mode bits, control bytes in the texts.
 Preset crowdedPreset() {
     Preset p;
-    p.Name = "A preset name far longer than the eleven characters\x1B]0;title\x07 of the editor";
+    p.Name = "\x1B]0;title\x07 A preset name far longer than the eleven characters of the editor";
     p.FaderLimit = {-32768, 32767};
     p.VPotLimit = {-255, 255};
     p.PresetIndex = 8;
@@ -110,6 +110,15 @@ TEST(SheetLayout, NothingOverlapsNothingIsCutNothingIsSmall) {
             SCOPED_TRACE(std::string(name) + (layer == Layer::Midi ? " MIDI" : " DAW"));
             const SheetPage page = layoutSheetPage(preset, layer, QStringLiteral("Live.qob"));
             ASSERT_EQ(page.cards.size(), 3u * 8 + 8);
+            // Control bytes from the file are shown escaped, never sent to the printer.
+            const auto title =
+                std::find_if(page.texts.begin(), page.texts.end(),
+                             [](const SheetText& t) { return t.style == SheetStyle::Title; });
+            ASSERT_NE(title, page.texts.end());
+            if (preset.Name.starts_with('\x1B')) {
+                EXPECT_TRUE(title->text.startsWith(QStringLiteral("\\x1B]0;title\\x07 A preset")))
+                    << describe(*title);
+            }
 
             for (std::size_t i = 0; i < page.texts.size(); ++i) {
                 const SheetText& t = page.texts[i];
@@ -128,7 +137,6 @@ TEST(SheetLayout, NothingOverlapsNothingIsCutNothingIsSmall) {
                     for (const QRectF& card : page.cards)
                         EXPECT_LT(overlapArea(t.rect, card), 0.01) << describe(t);
                 }
-                // Control bytes from the file are shown escaped, never sent to the printer.
                 EXPECT_FALSE(
                     t.text.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1F\\x7F]"))))
                     << describe(t);

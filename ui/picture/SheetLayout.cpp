@@ -102,8 +102,8 @@ QString printable(const std::string& bytes) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
-            out +=
-                QStringLiteral("\\x%1").arg(static_cast<int>(u), 2, 16, QLatin1Char('0')).toUpper();
+            out += QStringLiteral("\\x") +
+                   QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
         else
             out += c;
     }
