@@ -6,9 +6,11 @@
 #include "device/RtMidiPort.h"
 #include "model/Preset.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -62,5 +64,10 @@ int cmdDiff(const Invocation& call);
 int cmdImport(const Invocation& call);
 int cmdPorts(MidiApiChoice api);
 int cmdSend(const Preset& preset, const QString& portArg, int slot, MidiApiChoice api);
+
+// A plain core application, or for `sheet` a GUI one on the offscreen platform.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv);
+bool isSheetOutput(const QString& path); // .pdf, .png or .svg
+int cmdSheet(const Preset& preset, const QString& in, const QString& out, const QString& layer);
 
 } // namespace qob::cli

@@ -11,6 +11,7 @@
 #include <array>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -38,6 +39,18 @@ int cmdPortsList(const Invocation& call) {
     return cmdPorts(call.api);
 }
 
+int cmdSheetFile(const Invocation& call) {
+    Preset preset;
+    if (!loadInput(call.files.at(0), preset))
+        return kFailed;
+    // The heading names the slot the sheet is for.
+    preset.PresetIndex = static_cast<std::int16_t>(call.slot.value_or(kFirstPresetSlot));
+    const QString layer = !call.layer                  ? QString()
+                          : *call.layer == Layer::Midi ? QStringLiteral("midi")
+                                                       : QStringLiteral("daw");
+    return cmdSheet(preset, call.files.at(0), call.out, layer);
+}
+
 struct Command {
     const char* name;
     const char* synopsis;
@@ -48,9 +61,12 @@ struct Command {
     bool refusesOutputOnInput; // -o naming the input would destroy it
     int trouble;               // the exit status when stdout fails
     int (*run)(const Invocation&);
+    // The kinds of output the command writes, where it tells them by the name.
+    bool (*outputAccepted)(const QString& path) = nullptr;
+    const char* outputKinds = nullptr;
 };
 
-const std::array<Command, 9> kCommands{{
+const std::array<Command, 10> kCommands{{
     {"check", "IN.qob", "exit 0 if IN loads", 1, 0, 0, false, kFailed, cmdCheck},
     {"show", "IN.qob [--layer daw|midi] [--csv]",
      "the 56 elements as the editor's panel shows them;\n--csv: one row per element and layer", 1,
@@ -73,6 +89,11 @@ const std::array<Command, 9> kCommands{{
      "send the preset to slot N through port P (a number from\n'ports' or an exact port name; "
      "0 is a port of our own)",
      1, kPort | kSlot | kApi, kPort, false, kFailed, cmdSendFile},
+    {"sheet", "IN.qob -o OUT.pdf|OUT.png|OUT.svg [--layer daw|midi] [--slot N]",
+     "the preset sheet: the surface with every assignment\nwritten beside its element, one page "
+     "per layer",
+     1, kOut | kLayer | kSlot, kOut, true, kFailed, cmdSheetFile, isSheetOutput,
+     ".pdf, .png or .svg"},
 }};
 
 constexpr int kSynopsisWidth = 38;
@@ -146,7 +167,7 @@ int parse(QCommandLineParser& parser, const Command*& command, Invocation& call)
     const QCommandLineOption versionOpt = parser.addVersionOption();
     const std::array<ParsedOption, 6> options{{
         {kOut, {{"o", "output"}, "Output file.", "OUT"}, "-o"},
-        {kLayer, {"layer", "Layer to show: daw or midi.", "daw|midi"}, "--layer"},
+        {kLayer, {"layer", "Layer to show or draw: daw or midi.", "daw|midi"}, "--layer"},
         {kSlot, {"slot", "Preset slot of the surface, 1..8.", "N"}, "--slot"},
         {kPort, {"port", "MIDI output port: number or exact name.", "P"}, "--port"},
         {kApi, {"api", "MIDI service: alsa or jack.", "alsa|jack"}, "--api"},
@@ -206,6 +227,9 @@ int parse(QCommandLineParser& parser, const Command*& command, Invocation& call)
     }
 
     call.out = parser.value(options[0].option);
+    if (command->outputAccepted && !command->outputAccepted(call.out))
+        return usage(QStringLiteral("'%1' writes a %2 file, not '%3'")
+                         .arg(name, QLatin1String(command->outputKinds), call.out));
     call.port = parser.value(options[3].option);
     call.csv = parser.isSet(options[5].option);
     if (parser.isSet(options[1].option)) {
@@ -237,7 +261,7 @@ int parse(QCommandLineParser& parser, const Command*& command, Invocation& call)
 int main(int argc, char* argv[]) {
     // Past a file size limit a write should fail and be reported, not kill us halfway through.
     std::signal(SIGXFSZ, SIG_IGN);
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qob"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QOB_VERSION));
     if (const std::optional<int> bad = nonUtf8Argument(argc, argv))

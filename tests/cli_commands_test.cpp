@@ -352,6 +352,7 @@ TEST_F(CliCommandsTest, OutputOnTheInputIsRefused) {
     ASSERT_TRUE(QFile::copy(kDefault, in));
     ASSERT_EQ(qob({"syx", in, "-o", path("live.syx")}).status, 0);
     ASSERT_TRUE(QFile::link(in, path("link.qob")));
+    ASSERT_TRUE(QFile::link(in, path("link.pdf")));
     ASSERT_EQ(
         ::link(QFile::encodeName(in).constData(), QFile::encodeName(path("hard.qob")).constData()),
         0);
@@ -360,6 +361,7 @@ TEST_F(CliCommandsTest, OutputOnTheInputIsRefused) {
         {"syx", in, "-o", path("link.qob")},
         {"image", path("link.qob"), "-o", path("hard.qob")},
         {"import", path("live.syx"), "-o", path("live.syx")},
+        {"sheet", in, "-o", path("link.pdf")},
     };
     for (const QStringList& args : refused) {
         SCOPED_TRACE(args.join(' ').toStdString());

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vocab/ShortText.h"
 
+#include "vocab/ElementNames.h"
 #include "vocab/Text.h"
 
 #include <array>
@@ -9,73 +10,115 @@
 namespace qob {
 namespace {
 
-// Event types by the high nibble of the status byte, 0x8 to 0xE; the Boolean says whether
-// Data1 (note, controller, program) belongs to the words.
-struct EventWords {
-    std::string_view word;
-    bool showsData1;
-};
-constexpr std::array<EventWords, 7> kEvents{{
-    {"Note off", true},
-    {"Note", true},
-    {"Poly AT", true},
-    {"CC", true},
-    {"Prog", true},
-    {"Chan AT", false},
-    {"Pitch bend", false},
-}};
-constexpr std::uint8_t kFirstEventType = 0x8;
+constexpr int kFirstChannel = 1;
+constexpr int kFaderMaster = 16;
+constexpr int kBreathControl = 17;
 
-constexpr std::array<std::string_view, 3> kModifierWords{"Ctrl", "Shift", "Alt"};
+std::string channel(std::uint8_t status) {
+    return " ch " + std::to_string((status & 0x0F) + kFirstChannel);
+}
 
+std::string eventText(const ElementAssignment& a) {
+    const std::string d1 = std::to_string(a.Data1);
+    switch (a.Status >> 4) {
+    case 0x8:
+        return "Note off " + d1 + channel(a.Status);
+    case 0x9:
+        return "Note " + d1 + channel(a.Status);
+    case 0xA:
+        return "Poly AT " + d1 + channel(a.Status);
+    case 0xB:
+        return "CC " + d1 + channel(a.Status);
+    case 0xC:
+        return "Prog " + d1 + channel(a.Status);
+    case 0xD:
+        return "Aftertouch" + channel(a.Status);
+    case 0xE:
+        return "Pitch bend" + channel(a.Status);
+    default:
+        return {};
+    }
+}
+
+// The panel's key table in the words printed on keyboards ("Space", "F12", "Up").
 std::string keyWord(std::uint8_t key) {
-    std::string name = keystrokeText(0, key);
-    // The panel's "<F12>", "<Space>": the words without their brackets.
-    if (name.size() > 2 && name.front() == '<' && name.back() == '>')
-        return name.substr(1, name.size() - 2);
-    if (name.empty())
-        return "Key " + std::to_string(key);
-    return name;
+    struct Named {
+        std::uint8_t code;
+        std::string_view word;
+    };
+    constexpr std::array<Named, 5> kNamed{{
+        {KeyCode::Space, "Space"},
+        {KeyCode::Right, "Right"},
+        {KeyCode::Left, "Left"},
+        {KeyCode::Down, "Down"},
+        {KeyCode::Up, "Up"},
+    }};
+    if (key >= KeyCode::F1 && key <= KeyCode::F12)
+        return "F" + std::to_string(key - KeyCode::F1 + 1);
+    if (key >= KeyCode::A && key <= KeyCode::Z)
+        return std::string(1, static_cast<char>('A' + key - KeyCode::A));
+    if (key >= KeyCode::Digit1 && key <= KeyCode::Digit9)
+        return std::string(1, static_cast<char>('1' + key - KeyCode::Digit1));
+    if (key == KeyCode::Digit0)
+        return "0";
+    for (const Named& n : kNamed)
+        if (n.code == key)
+            return std::string(n.word);
+    // A usage ID the editor has no name for still says what the surface will send.
+    return "Key " + std::to_string(key);
 }
 
-std::string keystrokeWords(std::uint8_t modifiers, std::uint8_t key) {
+std::string keystroke(const ElementAssignment& a) {
     std::string text;
-    for (std::size_t bit = 0; bit < kModifierWords.size(); ++bit)
-        if (modifiers & (1u << bit))
-            text += std::string(kModifierWords[bit]) + "+";
-    return text + keyWord(key);
+    if (a.Data1 & 1)
+        text += "Ctrl+";
+    if (a.Data1 & 2)
+        text += "Shift+";
+    if (a.Data1 & 4)
+        text += "Alt+";
+    return text + keyWord(a.Data2);
 }
 
-std::string sysexWords(const ElementAssignment& record) {
-    std::string bytes = sysexText(record);
-    // The end mark says nothing a reader needs.
-    constexpr std::string_view kEnd = " F7";
-    if (bytes.size() >= kEnd.size() &&
-        bytes.compare(bytes.size() - kEnd.size(), kEnd.size(), kEnd) == 0)
-        bytes.resize(bytes.size() - kEnd.size());
-    return "SysEx " + bytes;
+// The bytes after F0 up to the end mark, which goes without saying. Like the panel, the first
+// byte is never taken for the end mark.
+std::string sysex(const ElementAssignment& a) {
+    std::string text = "SysEx " + hexByte(a.Data1);
+    for (int position = 1; position < kSysExPositions; ++position) {
+        const std::uint8_t b = sysExByte(a, position);
+        if (b == kSysExEnd)
+            break;
+        text += " " + hexByte(b);
+    }
+    return text;
 }
 
 } // namespace
 
-std::string shortEventText(const ElementAssignment& record, [[maybe_unused]] Layer layer,
-                           [[maybe_unused]] int element) {
+// The layer and element do not change the words today; they are part of the signature so that
+// a caller never has to know which records those are.
+std::string shortEventText(const ElementAssignment& record, Layer /*layer*/, int /*element*/) {
     switch (assignKind(record)) {
+    case AssignKind::MidiEvent:
+        return eventText(record);
     case AssignKind::Keyboard:
-        return keystrokeWords(record.Data1, record.Data2);
+        return keystroke(record);
     case AssignKind::SysEx:
-        return sysexWords(record);
-    case AssignKind::MidiEvent: {
-        const EventWords& event =
-            kEvents[static_cast<std::size_t>((record.Status >> 4) - kFirstEventType)];
-        const std::string channel = "ch " + std::to_string((record.Status & 0x0F) + 1);
-        if (!event.showsData1)
-            return std::string(event.word) + " " + channel;
-        return std::string(event.word) + " " + std::to_string(record.Data1) + " " + channel;
-    }
+        return sysex(record);
     case AssignKind::None:
         break;
     }
+    return {};
+}
+
+std::string shortModeText(const ElementAssignment& record, int element) {
+    if (assignKind(record) != AssignKind::MidiEvent)
+        return {};
+    if (isKey(element))
+        return (record.Mode & ElementMode::Push) ? "Push" : "";
+    const bool continuous =
+        isVPotOrFader(element) || element == kFaderMaster || element == kBreathControl;
+    if (continuous)
+        return (record.Mode & ElementMode::Drawbar) ? "Drawbar" : "";
     return {};
 }
 
