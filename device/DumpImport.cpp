@@ -196,7 +196,11 @@ std::string fieldText(const DeviceDump& image, std::size_t offset, std::size_t w
 }
 
 std::string quotedText(const std::string& cp1252) {
-    return "\"" + fromCp1252(cp1252).toUtf8().toStdString() + "\"";
+    // Appended: a literal + string inserts at the front, which GCC 12 -O3 warns about.
+    std::string text = "\"";
+    text += fromCp1252(cp1252).toUtf8().toStdString();
+    text += '"';
+    return text;
 }
 
 std::string recordName(int element, Layer layer) {
