@@ -86,7 +86,7 @@ std::string firstByteWord(std::uint8_t status) {
 struct LabelNumber {
     std::string prefix;
     long value = 0;
-    std::size_t width = 0; // digits written, kept with leading zeros ("Ch01")
+    std::size_t zeroPadTo = 0; // written with leading zeros ("Ch01"): the width kept
 };
 
 std::optional<LabelNumber> labelNumber(const std::string& label) {
@@ -96,13 +96,15 @@ std::optional<LabelNumber> labelNumber(const std::string& label) {
     const std::size_t digits = label.size() - start;
     if (digits == 0 || digits > kMaxLabelDigits)
         return std::nullopt;
-    return LabelNumber{label.substr(0, start), std::stol(label.substr(start)), digits};
+    const bool leadingZero = digits > 1 && label[start] == '0';
+    return LabelNumber{label.substr(0, start), std::stol(label.substr(start)),
+                       leadingZero ? digits : 0};
 }
 
 std::string labelWith(const LabelNumber& n, long value) {
     std::string digits = std::to_string(value);
-    if (n.width > 1 && digits.size() < n.width) // only a number written with leading zeros
-        digits.insert(0, n.width - digits.size(), '0');
+    if (digits.size() < n.zeroPadTo)
+        digits.insert(0, n.zeroPadTo - digits.size(), '0');
     return n.prefix + digits;
 }
 
