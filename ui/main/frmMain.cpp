@@ -315,8 +315,9 @@ void frmMain::openPresetPath(const QString& path) {
 }
 
 QString frmMain::documentsFolder() const {
+    // A proposal in a folder that does not exist would leave the dialog to pick any folder.
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return documents.isEmpty() ? QDir::homePath() : documents;
+    return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
 }
 
 void frmMain::openPresetFile() {
