@@ -386,6 +386,18 @@ TEST_F(EditingTest, KeysEscAndTheHelp) {
     EXPECT_FALSE(state.DialogOpen);
     EXPECT_EQ(preset.Name, "Mix Default");
     EXPECT_EQ(doc->undoStack().count(), 0);
+
+    // While the dialog is open the editing keys wait, as the pointer does; a close still saves.
+    edit();
+    click(0);
+    ASSERT_TRUE(state.DialogOpen);
+    key(Qt::Key_Z);
+    EXPECT_EQ(preset.Elements[0].Daw.Explain, "Edited");
+    answers = {SaveAnswer::Save};
+    fileAnswers = {path("mine.qob")};
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_NE(test::bytesOf(path("mine.qob")).find("Edited"), std::string::npos);
 }
 
 TEST_F(EditingTest, TitleTexts) {

@@ -52,6 +52,9 @@ struct KeyAction {
     QList<QKeySequence> keys;
     const char* help;
     std::function<void(frmMain&)> handler;
+    // Most keys wait, as the pointer does, while the Element Assign dialog is open: its OK
+    // stores into the preset they would change or replace.
+    bool whileDialogOpen = false;
 };
 
 const std::vector<KeyAction>& keyActions() {
@@ -76,7 +79,7 @@ const std::vector<KeyAction>& keyActions() {
          "Redo", &frmMain::editRedo},
         {"actionCopy", keys({Qt::CTRL | Qt::Key_C}),
          "Copy the assignment on the display (the control last pointed at, in the layer shown)",
-         &frmMain::editCopy},
+         &frmMain::editCopy, true},
         {"actionPaste", keys({Qt::CTRL | Qt::Key_V}),
          "Paste an assignment onto the control on the display", &frmMain::editPaste},
         {"actionFillNumber", keys({Qt::CTRL | Qt::Key_R}),
@@ -85,9 +88,9 @@ const std::vector<KeyAction>& keyActions() {
         {"actionFillChannel", keys({Qt::CTRL | Qt::SHIFT | Qt::Key_R}),
          "Fill the row, the MIDI channel one higher each", &frmMain::fillRowByChannel},
         {"actionQuit", keys({Qt::CTRL | Qt::Key_Q}),
-         "Quit, as EXIT does", &frmMain::exitProgram},
+         "Quit, as EXIT does", &frmMain::exitProgram, true},
         {"actionHelp", keys({Qt::Key_F1}),
-         "This help", &frmMain::showKeyHelp},
+         "This help", &frmMain::showKeyHelp, true},
     };
     // clang-format on
     return actions;
@@ -321,7 +324,7 @@ QString frmMain::documentsFolder() const {
 }
 
 void frmMain::openPresetFile() {
-    if (m_state.DialogOpen || !okToLoseChanges())
+    if (!okToLoseChanges())
         return;
     const QString current = m_document->currentFile();
     const QString start = current.isEmpty() ? documentsFolder() : QFileInfo(current).absolutePath();
@@ -344,8 +347,6 @@ bool frmMain::writePresetTo(const QString& path) {
 }
 
 bool frmMain::savePresetFile() {
-    if (m_state.DialogOpen)
-        return false;
     const QString current = m_document->currentFile();
     if (current.isEmpty())
         return savePresetFileAs();
@@ -353,8 +354,6 @@ bool frmMain::savePresetFile() {
 }
 
 bool frmMain::savePresetFileAs() {
-    if (m_state.DialogOpen)
-        return false;
     const QString current = m_document->currentFile();
     const QString start =
         !current.isEmpty()
@@ -402,19 +401,20 @@ void frmMain::setUpKeys() {
         action->setShortcuts(key.keys);
         action->setText(QString::fromLatin1(key.help));
         connect(action, &QAction::triggered, this,
-                [this, handler = key.handler] { handler(*this); });
+                [this, handler = key.handler, always = key.whileDialogOpen] {
+                    if (always || !m_state.DialogOpen)
+                        handler(*this);
+                });
         addAction(action);
     }
 }
 
 void frmMain::editUndo() {
-    if (!m_state.DialogOpen)
-        m_document->undoStack().undo();
+    m_document->undoStack().undo();
 }
 
 void frmMain::editRedo() {
-    if (!m_state.DialogOpen)
-        m_document->undoStack().redo();
+    m_document->undoStack().redo();
 }
 
 void frmMain::editCopy() {
@@ -424,8 +424,6 @@ void frmMain::editCopy() {
 }
 
 void frmMain::editPaste() {
-    if (m_state.DialogOpen)
-        return;
     const QString text = QGuiApplication::clipboard()->text();
     const std::optional<std::string> bytes = toCp1252(text);
     if (!bytes) {
@@ -455,8 +453,6 @@ void frmMain::fillRowByChannel() {
 }
 
 void frmMain::fillRow(bool byChannel) {
-    if (m_state.DialogOpen)
-        return;
     const EditResult result = qob::fillRow(m_preset, m_state.CurrentElement, m_state.ActiveLayer,
                                            byChannel ? FillStep::Channel : FillStep::Number);
     if (!result.ok) {
