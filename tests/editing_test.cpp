@@ -101,13 +101,13 @@ public: // the tables of ways below reach in
     }
     QString panel(const char* name) const { return w->findChild<QLabel*>(name)->text(); }
 
-    // Through the Element Assign dialog, as a user would: type a label, OK.
-    void assignLabel(int element, const QString& label) {
+    // Through the Element Assign dialog, as a user would: type into a field, OK.
+    void assignLabel(int element, const QString& label, const char* field = "txt_Explain") {
         click(element);
         auto* form = w->findChild<ElementSetupForm*>();
-        auto* explain = form->findChild<QLineEdit*>(QStringLiteral("txt_Explain"));
-        explain->selectAll();
-        QTest::keyClicks(explain, label);
+        auto* edit = form->findChild<QLineEdit*>(QString::fromLatin1(field));
+        edit->selectAll();
+        QTest::keyClicks(edit, label);
         QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
     }
     // An edit without the dialog, for the tests about what comes after it.
@@ -168,6 +168,13 @@ TEST_F(EditingTest, DialogEditsUndoRedoAndTheModifiedTitle) {
     key(Qt::Key_Z);
     EXPECT_EQ(preset.PresetIndex, 1);
     EXPECT_EQ(panel("Label_Index"), "Index :  1");
+
+    assignLabel(3, "Renamed", "txt_Preset_Name");
+    EXPECT_EQ(panel("Label_Preset_Name"), "Renamed");
+    EXPECT_TRUE(doc->isModified());
+    key(Qt::Key_Z);
+    EXPECT_EQ(panel("Label_Preset_Name"), "Mix Default");
+    EXPECT_FALSE(doc->isModified());
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
 }
 
