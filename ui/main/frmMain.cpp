@@ -13,6 +13,7 @@
 #include "ui/main/PanelLabel.h"
 #include "ui/main/PanelLayout.h"
 #include "ui/main/PresetDocument.h"
+#include "ui/main/SheetPrinting.h"
 #include "ui/main/Skin.h"
 #include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MIDISetupForm.h"
@@ -98,6 +99,7 @@ const std::vector<KeyAction>& keyActions() {
 
 // What the help says beyond the window's own keys.
 const char* const kOtherKeys[][2] = {
+    {"Ctrl+P", "Print the preset sheet, both layers"},
     {"Esc", "Close the dialog in front, as Cancel does"},
 };
 const char* const kPaintedKeys[][2] = {
@@ -178,6 +180,7 @@ void frmMain::setUp() {
     };
     m_seams.endProgram = [] { QCoreApplication::exit(0); };
     m_seams.midiService = [] { return makeRtMidiService(); };
+    m_seams.askPrinter = [this](QPrinter& printer) { return askPrinterDialog(this, printer); };
     m_dropKinds.push_back({QString::fromLatin1(kPresetSuffix), [this](const QString& path) {
                                if (okToLoseChanges())
                                    openPresetPath(path);
@@ -185,6 +188,9 @@ void frmMain::setUp() {
     setUpWindow();
     buildPanel();
     setUpKeys();
+    // The window has no menu: the sheet is printed from the keyboard.
+    connect(new QShortcut(QKeySequence::Print, this), &QShortcut::activated, this,
+            &frmMain::printSheet);
     connect(m_document, &PresetDocument::statusChanged, this, &frmMain::updateTitle);
     connect(m_document, &PresetDocument::changed, this, &frmMain::Display_Current_Element);
     updateTitle();

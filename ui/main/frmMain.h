@@ -17,6 +17,7 @@
 
 class QFrame;
 class QLabel;
+class QPrinter;
 class QUrl;
 
 namespace qob {
@@ -43,6 +44,8 @@ struct MainWindowSeams {
     std::function<void()> endProgram;
     // The MIDI output service, asked for once, when the MIDI Device Setup dialog first opens.
     std::function<std::shared_ptr<MidiOutService>()> midiService;
+    // The print dialog: true when the user chose to print (to a printer or a PDF file).
+    std::function<bool(QPrinter& printer)> askPrinter;
 };
 
 // The borderless, colour-keyed main window: the skin, the information panel on its display
@@ -89,6 +92,8 @@ public:
     void showKeyHelp();
     // Opens a dropped file by its kind, or says why not.
     void openDroppedFiles(const QList<QUrl>& urls);
+    // Ctrl+P: the preset sheet, both layers, through the print dialog.
+    void printSheet();
 
     void Form_MouseDown(int Button, int Shift, float X, float Y);
     void Form_MouseMove(int Button, int Shift, float X, float Y);
