@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Everything `make test` runs: unit and CLI tests, the MIDI tests under a private JACK server,
-# the whole suite again under ASan+UBSan, the editor's start and shutdown under valgrind, and
+# Everything `make test` runs: unit and CLI tests, the MIDI tests under a private JACK server
+# and the delivery tests under a private PipeWire, the whole suite again under ASan+UBSan, the editor's start and shutdown under valgrind, and
 # fuzz runs of the preset reader and of the Element Assign dialog's input rules.
 set -euo pipefail
 build=${1:-build}
@@ -28,6 +28,10 @@ echo "== MIDI transfer through a JACK server (dummy driver)"
 # the log.
 timeout 600 bash scripts/with-jack.sh ctest --test-dir "$build" --output-on-failure -L jack \
   --repeat until-pass:2
+
+echo "== MIDI delivery through PipeWire's JACK interface (private session, dummy driver)"
+timeout 300 bash scripts/with-pipewire.sh "$build/midi_jack_tests" \
+  --gtest_filter='JackTest.DeliveryIs*:JackTest.ASender*'
 
 echo "== the Debian package, unpacked and run"
 bash scripts/package-check.sh "$build"
