@@ -12,12 +12,14 @@
 #include "ui/main/PanelLabel.h"
 #include "ui/main/PanelLayout.h"
 #include "ui/main/Skin.h"
+#include "ui/main/SkinCache.h"
 #include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MIDISetupForm.h"
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/Text.h"
 
+#include <QBitmap>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFrame>
@@ -79,13 +81,13 @@ void frmMain::setUpWindow() {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
-    // The skin is the costliest part of start-up: render it once where the screen is 1:1.
+    // The skin is the costliest part of start-up: it comes from the cache folder once rendered.
     m_skinRatio = devicePixelRatioF();
-    const QImage skin = renderSkin(m_skinRatio);
+    const QImage skin = cachedSkin(m_skinRatio);
     m_skin = QPixmap::fromImage(skin);
     m_skin.setDevicePixelRatio(m_skinRatio);
-    m_skin1x = (m_skinRatio == 1.0 ? skin : renderSkin(1.0)).convertToFormat(QImage::Format_RGB32);
-    setMask(QPixmap::fromImage(m_skin1x).createMaskFromColor(kKeyColour, Qt::MaskInColor));
+    m_skin1x = (m_skinRatio == 1.0 ? skin : cachedSkin(1.0)).convertToFormat(QImage::Format_RGB32);
+    setMask(QBitmap::fromImage(m_skin1x.createMaskFromColor(kKeyColour.rgb(), Qt::MaskInColor)));
 
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
@@ -481,9 +483,10 @@ QImage frmMain::screenshot() {
     QImage image = grab().toImage().convertToFormat(QImage::Format_ARGB32);
     // grab() paints through the mask; do what the window system does with the key.
     const QRgb key = kKeyColour.rgb();
+    const int width = image.width();
     for (int y = 0; y < image.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
+        for (int x = 0; x < width; ++x)
             if (row[x] == key)
                 row[x] = qRgba(0, 0, 0, 0);
     }
@@ -493,7 +496,7 @@ QImage frmMain::screenshot() {
 void frmMain::paintEvent(QPaintEvent* /*event*/) {
     const qreal ratio = devicePixelRatioF();
     if (m_skinRatio != ratio) { // moved to a screen with another pixel ratio
-        m_skin = QPixmap::fromImage(renderSkin(ratio));
+        m_skin = QPixmap::fromImage(cachedSkin(ratio));
         m_skin.setDevicePixelRatio(ratio);
         m_skinRatio = ratio;
     }
