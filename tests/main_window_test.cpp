@@ -647,6 +647,20 @@ TEST_F(MainWindowTest, TheLongestTextsOfEachLabelAreCondensedThenElidedNeverCut)
     }
 }
 
+TEST_F(MainWindowTest, LitPicturesArePainted) {
+    const auto litAt = [this](const char* name) {
+        const QImage shot = w->screenshot();
+        return qGray(shot.pixel(w->findChild<QWidget*>(name)->geometry().center() *
+                                w->devicePixelRatio())) > 150;
+    };
+    EXPECT_FALSE(litAt("Pic_Select"));
+    EXPECT_FALSE(litAt("Pic_Channel_Shift"));
+    press(centreOf(AREA_LAYER));
+    press(centreOf(AREA_SHIFT));
+    EXPECT_TRUE(litAt("Pic_Select"));
+    EXPECT_TRUE(litAt("Pic_Channel_Shift"));
+}
+
 TEST_F(MainWindowTest, ScreenshotCutsOutTheKeyColour) {
     EXPECT_FALSE(w->mask().contains(kKeyPoint)); // the window system cuts it out
     EXPECT_TRUE(w->mask().contains(kBackground));

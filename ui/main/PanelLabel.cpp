@@ -49,7 +49,11 @@ QFont PanelLabel::fittedFont() const {
 }
 
 // Draws what QLabel would, in the same place, with the fitted text and font.
-void PanelLabel::paintEvent(QPaintEvent* /*event*/) {
+void PanelLabel::paintEvent(QPaintEvent* event) {
+    if (!pixmap().isNull()) { // the lit pictures
+        QLabel::paintEvent(event);
+        return;
+    }
     const Fit fit = fitted();
     QPainter painter(this);
     painter.setFont(stretched(font(), fit.stretch));
