@@ -38,6 +38,7 @@ package: build
 screenshot: build
 	mkdir -p docs
 	QT_QPA_PLATFORM=offscreen $(BUILD)/qob-editor --screenshot docs/screenshot.png
+	$(BUILD)/qob sheet resources/Default.QOB --layer midi -o docs/sheet.png
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -6,8 +6,10 @@
 #include "device/RtMidiPort.h"
 #include "model/Preset.h"
 
+#include <QCoreApplication>
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -24,5 +26,10 @@ template <typename Container> std::string_view bytesOf(const Container& containe
 
 int cmdPorts(MidiApiChoice api);
 int cmdSend(const Preset& preset, const QString& portArg, int slot, MidiApiChoice api);
+
+// A plain core application, or for `sheet` a GUI one on the offscreen platform.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv);
+bool isSheetOutput(const QString& path); // .pdf, .png or .svg
+int cmdSheet(const Preset& preset, const QString& in, const QString& out, const QString& layer);
 
 } // namespace qob::cli

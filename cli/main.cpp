@@ -31,6 +31,9 @@ const char* const kCommandsHelp = R"(Commands:
   send  IN.qob --port P [--slot N] [--api alsa|jack]
                                         send the preset to slot N through port P (a number from
                                         'ports' or an exact port name; 0 is a port of our own)
+  sheet IN.qob -o OUT.pdf|OUT.png|OUT.svg [--layer daw|midi] [--slot N]
+                                        the preset sheet: the surface with every assignment
+                                        written beside its element, one page per layer
 )";
 
 int usage(const QString& why) {
@@ -100,7 +103,7 @@ int cmdShow(const Preset& preset, const QString& layerOpt) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qob"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QOB_VERSION));
     if (const std::optional<int> bad = nonUtf8Argument(argc, argv))
@@ -114,12 +117,12 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption helpOpt = parser.addHelpOption();
     const QCommandLineOption versionOpt = parser.addVersionOption();
     const QCommandLineOption outOpt({"o", "output"}, "Output file.", "OUT");
-    const QCommandLineOption layerOpt("layer", "Layer to show: daw or midi.", "daw|midi");
+    const QCommandLineOption layerOpt("layer", "Layer to show or draw: daw or midi.", "daw|midi");
     const QCommandLineOption slotOpt("slot", "Preset slot of the surface, 1..8.", "N", "1");
     const QCommandLineOption portOpt("port", "MIDI output port: number or exact name.", "P");
     const QCommandLineOption apiOpt("api", "MIDI service: alsa or jack.", "alsa|jack");
     parser.addOptions({outOpt, layerOpt, slotOpt, portOpt, apiOpt});
-    parser.addPositionalArgument("command", "check, show, copy, image, syx, ports or send.");
+    parser.addPositionalArgument("command", "check, show, copy, image, syx, ports, send or sheet.");
     parser.addPositionalArgument("IN.qob", "Preset file to read.");
 
     if (!parser.parse(QCoreApplication::arguments()))
@@ -137,7 +140,7 @@ int main(int argc, char* argv[]) {
     if (args.isEmpty())
         return usage(QStringLiteral("no command given"));
     const QString command = args.at(0);
-    const QStringList known{"check", "show", "copy", "image", "syx", "ports", "send"};
+    const QStringList known{"check", "show", "copy", "image", "syx", "ports", "send", "sheet"};
     if (!known.contains(command))
         return usage(QStringLiteral("unknown command '%1'").arg(command));
     if (command == "ports" && args.size() != 1)
@@ -145,15 +148,19 @@ int main(int argc, char* argv[]) {
     if (command != "ports" && args.size() != 2)
         return usage(QStringLiteral("'%1' takes exactly one input file").arg(command));
 
-    const bool needsOut = command == "copy" || command == "image" || command == "syx";
+    const bool needsOut =
+        command == "copy" || command == "image" || command == "syx" || command == "sheet";
     if (needsOut && !parser.isSet(outOpt))
         return usage(QStringLiteral("'%1' needs -o OUT").arg(command));
     if (!needsOut && parser.isSet(outOpt))
         return usage(QStringLiteral("'%1' takes no -o").arg(command));
-    if (parser.isSet(layerOpt) && command != "show")
-        return usage(QStringLiteral("--layer is only for 'show'"));
-    if (parser.isSet(slotOpt) && command != "syx" && command != "send")
-        return usage(QStringLiteral("--slot is only for 'syx' and 'send'"));
+    if (parser.isSet(layerOpt) && command != "show" && command != "sheet")
+        return usage(QStringLiteral("--layer is only for 'show' and 'sheet'"));
+    if (parser.isSet(slotOpt) && command != "syx" && command != "send" && command != "sheet")
+        return usage(QStringLiteral("--slot is only for 'syx', 'send' and 'sheet'"));
+    if (command == "sheet" && !isSheetOutput(parser.value(outOpt)))
+        return usage(QStringLiteral("'sheet' writes a .pdf, .png or .svg file, not '%1'")
+                         .arg(parser.value(outOpt)));
     if (parser.isSet(portOpt) != (command == "send"))
         return usage(QStringLiteral("'send' needs --port P, and only 'send' takes it"));
     if (parser.isSet(apiOpt) && command != "ports" && command != "send")
@@ -192,6 +199,10 @@ int main(int argc, char* argv[]) {
         return writeOutput(out, writePreset(preset)) ? kOk : kFailed;
     if (command == "send")
         return cmdSend(preset, parser.value(portOpt), slot, api);
+    if (command == "sheet") {
+        preset.PresetIndex = static_cast<std::int16_t>(slot);
+        return cmdSheet(preset, args.at(1), out, layer);
+    }
 
     const std::optional<DeviceDump> image = buildImage(preset);
     if (!image)

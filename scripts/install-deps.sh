@@ -15,6 +15,7 @@ PACKAGES=(
   fonts-liberation
   xvfb xauth xdotool x11-utils imagemagick openbox
   python3-mido
+  poppler-utils  # pdftotext and pdftoppm for the preset sheet tests
   dpkg-dev file desktop-file-utils appstream shared-mime-info  # make package and its check
 )
 

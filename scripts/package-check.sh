@@ -94,6 +94,13 @@ out=$("$usr/bin/qob" --version)
 echo "$out"
 [ "$out" = "qob $version" ] || fail "qob --version printed '$out', expected 'qob $version'"
 
+# The sheet needs the artwork built into qob and Qt's offscreen platform, and no display.
+echo "-- qob sheet from the package, without a display"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+  "$usr/bin/qob" sheet "$usr/lib/qob-tandrix/Default.QOB" -o "$scratch/sheet.pdf" ||
+  fail "qob sheet failed"
+pdftotext "$scratch/sheet.pdf" - | grep -q "Mix Default" || fail "the sheet does not name the preset"
+
 # Runs the editor in screenshot mode from a scratch folder; fails unless the picture is written.
 # Leaves what it printed on stderr in $scratch/err.
 screenshot() {

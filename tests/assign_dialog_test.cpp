@@ -23,11 +23,13 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
+#include <variant>
 
 using namespace qob;
 
@@ -63,62 +65,187 @@ TEST(InputRules, NumericFieldRuleAndByteRounding) {
     EXPECT_EQ(numericValue(u"1e-99999999999999999999"), 0.0);
 }
 
+// A reading's value, or -1 when refused.
+template <typename T> int valueOr(const Reading<T>& r) {
+    const T* v = std::get_if<T>(&r);
+    return v ? int(*v) : -1;
+}
+
+TEST(InputRules, MidiFieldsReadAsAWholeNumber) {
+    struct Case {
+        const char* text;
+        int status; // -1: refused
+        int data;
+    };
+    const Case cases[] = {
+        {" 144", 144, 144},  {"1 4 4", 144, 144},  {"\t176\n", 176, 176}, {"&H90", 144, 144},
+        {"&o220", 144, 144}, {"1.44e2", 144, 144}, {"143.6", 144, 144},   {"127.5", 128, 128},
+        {"239", 239, 239},   {"+200", 200, 200},   {"1.", -1, 1},         {"60", -1, 60},
+        {"127", -1, 127},    {"240", -1, 240},     {"239.5", -1, 240},    {"255", -1, 255},
+        {"", -1, 0},         {"  ", -1, 0},        {"-0.4", -1, 0},       {"256", -1, -1},
+        {"-1", -1, -1},      {"abc", -1, -1},      {"xy", -1, -1},        {"12abc", -1, -1},
+        {"1e", -1, -1},      {"1e+", -1, -1},      {"&H", -1, -1},        {"&O8", -1, -1},
+        {".", -1, -1},       {"+", -1, -1},        {"1.2.3", -1, -1},     {"1e999", -1, -1},
+        {"\u00B2", -1, -1},
+    };
+    for (const Case& c : cases) {
+        const QString text = QString::fromUtf8(c.text);
+        EXPECT_EQ(valueOr(readMidiByte(text, InputField::StatusByte)), c.status) << c.text;
+        const Reading<std::uint8_t> data = readMidiByte(text, InputField::Data2);
+        EXPECT_EQ(valueOr(data), c.data) << c.text;
+        if (const Refusal* r = std::get_if<Refusal>(&data)) {
+            EXPECT_EQ(r->field, InputField::Data2);
+            EXPECT_TRUE(r->text.startsWith("Data 2: ")) << r->text.toStdString();
+            EXPECT_TRUE(r->informative.contains("0 to 255"));
+        }
+    }
+    // What the user reads: the field by its name, the text as typed, what it was read as.
+    const auto message = [](const char* text, InputField field) {
+        return std::get<Refusal>(readMidiByte(QString::fromLatin1(text), field)).text;
+    };
+    EXPECT_EQ(message("60", InputField::StatusByte),
+              "Status byte: \"60\" is not the status of a channel message.");
+    EXPECT_EQ(message("&HF0", InputField::StatusByte),
+              "Status byte: \"&HF0\" (read as 240) is not the status of a channel message.");
+    EXPECT_EQ(message("", InputField::StatusByte), "Status byte: the field is empty.");
+    EXPECT_EQ(message("xy", InputField::Data1), "Data 1: \"xy\" is not a number.");
+    EXPECT_EQ(message("300", InputField::Data1), "Data 1: \"300\" lies outside 0 to 255.");
+}
+
 TEST(InputRules, KeyTextsBothWays) {
     struct Case {
         const char* text;
-        int code; // -1: no rule applies, the record keeps its code
+        int code; // -1: refused
     };
     const Case cases[] = {
-        {"a", 4},        {"Apple", 4},
-        {"yes", 28},     {"Z", 29},
-        {"z", 29},       {"ZOO", -1},
-        {"<f12>", -1},   {"<F12>", 69},
-        {"<F1>", 58},    {"<F10>", 67},
-        {"12", -1},      {"1", 30},
-        {"9", 38},       {"0", 39},
-        {"<SPACE>", 44}, {"<space>", -1},
-        {"", -1},        {"@", -1},
-        {"[", -1},       {" A", -1},
-        {"\u00DF", -1},  {"\u00E9t\u00E9", -1},
+        {"a", 4},          {"Apple", 4},    {"yes", 28},       {"Z", 29},
+        {"z", 29},         {"ZOO", -1},     {" A", 4},         {"Enterprise", 8},
+        {"1", 30},         {"9", 38},       {"0", 39},         {"<1>", 30},
+        {"12", -1},        {"<F12>", 69},   {"<f12>", 69},     {"F5", 62},
+        {"f12", 69},       {"<F1>", 58},    {"F10", 67},       {"F13", -1},
+        {"<F24>", -1},     {"F0", -1},      {"F05", -1},       {"<SPACE>", 44},
+        {"<space>", 44},   {"Space", 44},   {"<Space>", 44},   {"SPACE", 44},
+        {"Right", 79},     {"<Left>", 80},  {"Down", 81},      {"up", 82},
+        {"<UP>", 82},      {"Enter", -1},   {"<Return>", -1},  {"Esc", -1},
+        {"escape", -1},    {"Tab", -1},     {"Backspace", -1}, {"DELETE", -1},
+        {"Insert", -1},    {"Home", -1},    {"End", -1},       {"PageUp", -1},
+        {"Page Down", -1}, {"<Apple>", -1}, {"<>", -1},        {"<", -1},
+        {"@", -1},         {"[", -1},       {"\u00DF", -1},    {"\u00E9t\u00E9", -1},
     };
     for (const Case& c : cases) {
-        const auto code = keyCodeFromText(QString::fromUtf8(c.text));
-        EXPECT_EQ(code ? int(*code) : -1, c.code) << '"' << c.text << '"';
+        const QString text = QString::fromUtf8(c.text);
+        EXPECT_EQ(valueOr(readKeyText(text, 80)), c.code) << '"' << c.text << '"';
+        if (c.code < 0) {
+            const Refusal r = std::get<Refusal>(readKeyText(text, std::nullopt));
+            EXPECT_EQ(r.field, InputField::Key);
+            EXPECT_TRUE(r.text.startsWith("Key: ")) << r.text.toStdString();
+            // Says what can be sent.
+            EXPECT_TRUE(r.informative.contains("F1 to F12") && r.informative.contains("Space"));
+        }
     }
+    // An empty field keeps a keystroke's code, but names no key for any other record.
+    EXPECT_EQ(valueOr(readKeyText("", 80)), 80);
+    EXPECT_EQ(valueOr(readKeyText("  ", 80)), 80);
+    EXPECT_EQ(std::get<Refusal>(readKeyText("", std::nullopt)).text, "Key: no key is given.");
+    EXPECT_EQ(std::get<Refusal>(readKeyText("Enter", std::nullopt)).text,
+              "Key: the surface cannot send \"Enter\".");
+
     int named = 0;
     for (int code = 0; code < 256; ++code) {
         const QString text = keyTextOf(static_cast<std::uint8_t>(code));
         if (text.isEmpty())
             continue;
         ++named;
-        EXPECT_EQ(keyCodeFromText(text), code) << text.toStdString();
+        EXPECT_EQ(valueOr(readKeyText(text, std::nullopt)), code) << text.toStdString();
     }
     EXPECT_EQ(named, 26 + 10 + 1 + 12);
     EXPECT_EQ(keyTextOf(44), "<SPACE>");
     EXPECT_EQ(keyTextOf(79), "");
 }
 
+TEST(InputRules, StoringARefusedTextChangesNothing) {
+    const ElementAssignment event{0x80, 0x90, 60, 100, "ev", {1, 2, 3, 4, 5, 6, 7, 8}};
+    const ElementAssignment key{0x80, 0xFF, 0x01, 80, "key", {1, 2, 3, 4, 5, 6, 7, 8}};
+
+    ElementAssignment r = event;
+    EXPECT_TRUE(storeKeystroke(r, 0x02, ""));
+    EXPECT_TRUE(storeSysEx(r, u"41 80"));
+    EXPECT_TRUE(storeMidiEvent(r, {"144", "60", "xy"}));
+    EXPECT_EQ(r, event);
+
+    r = key;
+    EXPECT_FALSE(storeKeystroke(r, 0x06, ""));
+    EXPECT_EQ(r, (ElementAssignment{0x80, 0xFF, 0x06, 80, "key", {1, 2, 3, 4, 5, 6, 7, 8}}));
+    r = event;
+    EXPECT_FALSE(storeSysEx(r, u"41 10"));
+    EXPECT_EQ(r, (ElementAssignment{0x80, 0xF0, 0x41, 0x10, "ev", {0xF7, 2, 3, 4, 5, 6, 7, 8}}));
+    r = key;
+    EXPECT_FALSE(storeMidiEvent(r, {"&HB0", " 7", ""}));
+    EXPECT_EQ(r, (ElementAssignment{0x80, 0xB0, 7, 0, "key", {1, 2, 3, 4, 5, 6, 7, 8}}));
+    const auto refused = storeMidiEvent(r, {"176", "300", "xy"});
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->field, InputField::Data1); // the first field at fault
+}
+
 TEST(InputRules, SysExTextToBytesAndBack) {
     struct Case {
         const char* text;
-        Bytes bytes;
+        Bytes bytes; // empty: refused
+        int from = 0, length = 0;
+        const char* message = nullptr;
     };
     const Case cases[] = {
         {"41 10 42", {0x41, 0x10, 0x42, 0xF7}},
         {"", {0x00, 0xF7}},
         {"   ", {0x00, 0xF7}},
         {"41 F7", {0x41, 0xF7, 0xF7}},
-        {"f7", {0xF7, 0xF7}},
+        {"7f", {0x7F, 0xF7}},
         {"A 7", {0x0A, 0x07, 0xF7}},
         {"4110", {0x41, 0x10, 0xF7}},
-        {"41 10 ", {0x41, 0x10, 0xF7}}, // a trailing blank is no byte
-        {"zz 4g", {0x00, 0x04, 0xF7}},
+        {"411", {0x41, 0x01, 0xF7}},
+        {" 4\t1 ", {0x04, 0x01, 0xF7}},
         {"01 02 03 04 05 06 07 08 09", {1, 2, 3, 4, 5, 6, 7, 8, 9, 0xF7}},
         {"01 02 03 04 05 06 07 08 09 0A", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
-        {"01 02 03 04 05 06 07 08 09 0A 0B", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {"010203040506070809F7", {1, 2, 3, 4, 5, 6, 7, 8, 9, 0xF7}},
+        {"41 1G 4l F0 90", {}, 3, 2, "SysEx string: \"1G\" in byte 2 is not a hex byte."},
+        {"41 80", {}, 3, 2, "SysEx string: byte 2 is 80, outside 00 to 7F."},
+        {"41 F0", {}, 3, 2},
+        {"F0 41 F7",
+         {},
+         0,
+         2,
+         "SysEx string: leave out the start byte F0; it is sent before the string by itself."},
+        {"41 F7 42",
+         {},
+         3,
+         2,
+         "SysEx string: F7 in byte 2 ends the string, but more bytes follow it."},
+        {"01 02 03 04 05 06 07 08 09 0A 0B",
+         {},
+         30,
+         -1,
+         "SysEx string: a string holds at most ten bytes; byte 11 is one too many."},
+        {"zz", {}, 0, 2},
+        {"f7", {}, 0, 2},
+        {"41,10", {}, 2, 2},
+        {"4 &H1", {}, 2, 2},
+        {"\u0661\u0662", {}, 0, 2},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(sysExBytesFromText(QString::fromLatin1(c.text)), c.bytes) << c.text;
+    for (const Case& c : cases) {
+        const Reading<Bytes> read = readSysExText(QString::fromUtf8(c.text));
+        if (!c.bytes.empty()) {
+            EXPECT_EQ(std::get<Bytes>(read), c.bytes) << c.text;
+            continue;
+        }
+        const Refusal* r = std::get_if<Refusal>(&read);
+        ASSERT_TRUE(r) << c.text;
+        EXPECT_EQ(r->field, InputField::SysEx);
+        EXPECT_EQ(r->from, c.from) << c.text;
+        EXPECT_EQ(r->length, c.length) << c.text;
+        if (c.message) {
+            EXPECT_EQ(r->text, c.message);
+        }
+    }
 
     struct Shown {
         ElementAssignment record;
@@ -390,6 +517,7 @@ TEST_F(AssignDialogTest, PlacementTitleAndPresetIndexList) {
         d->cmdCancel_Click();
     }
     for (int i = 0; i < 10; ++i) {
+        preset.Elements[i].Daw.Status = 0xB0;
         open(i);
         d->cmdOK_Click();
     }
@@ -418,8 +546,13 @@ TEST_F(AssignDialogTest, OkStoresEachKind) {
     EXPECT_FALSE(state.DialogOpen);
     EXPECT_FALSE(state.PanelRefreshPending); // the panel was redrawn at once
 
-    // Key texts: <F12> is read, <f12> and an empty text keep the code; Ctrl is rewritten.
-    for (const auto& [typed, code] : {std::pair{"<F12>", 69}, {"<f12>", 80}, {"", 80}}) {
+    // Key texts in any case and with or without brackets; an empty text keeps a keystroke's code.
+    for (const auto& [typed, code] : {std::pair{"<F12>", 69},
+                                      {"<f12>", 69},
+                                      {"f5", 62},
+                                      {"<Space>", 44},
+                                      {"Up", 82},
+                                      {"", 80}}) {
         preset.Elements[20].Midi = {0, 0xFF, 0x07, 80, "", {}};
         open(20, Layer::Midi);
         click("Check_Shift");
@@ -467,71 +600,143 @@ TEST_F(AssignDialogTest, OkStoresEachKind) {
     }
 }
 
-TEST_F(AssignDialogTest, WhatOkStoresNothingOfOrRefuses) {
-    const ElementAssignment before{0x10, 0xB0, 7, 100, "Vol", {}};
-    // A first byte of 127 or less, or no number: no event, but name and index.
-    for (const char* first : {"60", "127", "127.4", "abc", ""}) {
-        preset.Elements[5].Daw = before;
+TEST_F(AssignDialogTest, OkRefusesWhatItCannotUseAndStoresNothing) {
+    const ElementAssignment event{0x10, 0x90, 60, 100, "Vol", {}};
+    struct Case {
+        int element;
+        Layer layer;
+        const char* field;
+        const char* typed;
+        const char* name; // as the message calls the field
+        const char* selected;
+    };
+    constexpr Layer Daw = Layer::Daw, Midi = Layer::Midi;
+    const Case cases[] = {
+        {5, Daw, "txt_Data_1", "60", "Status byte", "60"},
+        {2, Daw, "txt_Data_1", "240", "Status byte", "240"},
+        {5, Daw, "txt_Data_1", "", "Status byte", ""},
+        {5, Daw, "txt_Data_2", "xy", "Data 1", "xy"},
+        {5, Daw, "txt_Data_3", "12ab", "Data 2", "12ab"},
+        {5, Daw, "txt_Data_3", "9999", "Data 2", "9999"},
+        {20, Midi, "txt_Keyboard", "", "Key", ""},
+        {20, Midi, "txt_Keyboard", "Enter", "Key", "Enter"},
+        {20, Midi, "txt_SysEx", "41 1G 4l F0 90", "SysEx string", "1G"},
+        {20, Midi, "txt_SysEx", "41 80", "SysEx string", "80"},
+    };
+    // A real message box hands the activation to the main window when it closes.
+    w->seams().showMessage = [this](const QString& text, const QString& informative) {
+        messages << text << informative;
+        w->activateWindow();
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.field) + " " + k.typed);
+        ElementSlot& slot = preset.Elements[k.element];
+        slot.record(k.layer) = event;
+        const ElementSlot before = slot;
         preset.Name = "Old";
         preset.PresetIndex = 3;
-        open(5);
-        midi(first, "1", "2");
-        type("txt_Preset_Name", "New");
-        c<QComboBox>("Combo2")->setCurrentIndex(6);
-        click("cmdOK");
-        EXPECT_EQ(preset.Elements[5].Daw, before) << first;
-        EXPECT_EQ(preset.Name, "New");
-        EXPECT_EQ(preset.PresetIndex, 7);
-        EXPECT_TRUE(messages.isEmpty());
-    }
-    // Out of 0..255 in any field: a message naming it, the dialog stays, nothing is stored.
-    const std::pair<const char*, const char*> refused[] = {{"txt_Data_1", "256"},
-                                                           {"txt_Data_2", "-1"},
-                                                           {"txt_Data_3", "9999"},
-                                                           {"txt_Data_2", "-0.6"}};
-    for (const auto& [field, value] : refused) {
-        SCOPED_TRACE(field);
         state.PanelRefreshPending = false;
-        preset.Elements[5].Daw = before;
-        preset.Name = "Old";
-        preset.PresetIndex = 3;
         messages.clear();
-        open(5);
-        midi("144", "60", "127");
-        type(field, QString::fromLatin1(value));
+        open(k.element, k.layer);
+        type(k.field, QString::fromLatin1(k.typed));
+        type("txt_Explain", "New");
         type("txt_Preset_Name", "New");
         c<QComboBox>("Combo2")->setCurrentIndex(6);
         click("cmdOK");
         ASSERT_EQ(messages.size(), 2);
-        EXPECT_TRUE(messages[0].contains(QLatin1String(field)) && messages[0].contains("0..255"));
+        EXPECT_TRUE(messages[0].startsWith(QLatin1String(k.name) + ": "))
+            << messages[0].toStdString();
         EXPECT_TRUE(d->isVisible());
         EXPECT_TRUE(state.DialogOpen);
         EXPECT_FALSE(state.PanelRefreshPending);
-        EXPECT_EQ(QApplication::focusWidget(), c(field));
-        EXPECT_EQ(preset.Elements[5].Daw, before);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == d; }));
+        EXPECT_EQ(QApplication::focusWidget(), c(k.field));
+        EXPECT_EQ(c<QLineEdit>(k.field)->selectedText(), k.selected);
+        EXPECT_EQ(slot, before);
         EXPECT_EQ(preset.Name, "Old");
         EXPECT_EQ(preset.PresetIndex, 3);
         d->cmdCancel_Click();
     }
+
     // Out-of-range numbers do not matter when another kind is stored.
+    messages.clear();
     open(22, Layer::Midi);
     midi("999", "", "");
     type("txt_Keyboard", "q");
-    messages.clear();
     click("cmdOK");
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(preset.Elements[22].Midi.Data2, 20);
 
     // Cancel after edits stores nothing.
+    const ElementSlot before = preset.Elements[5];
     state.PanelRefreshPending = false;
     open(5);
     midi("200", "1", "1");
     type("txt_Preset_Name", "Other");
     click("cmdCancel");
     EXPECT_EQ(preset.Name, "Old");
-    EXPECT_EQ(preset.Elements[5].Daw, before);
+    EXPECT_EQ(preset.Elements[5], before);
     EXPECT_FALSE(state.DialogOpen || state.PanelRefreshPending);
     EXPECT_FALSE(d->isVisible());
+}
+
+TEST_F(AssignDialogTest, AnyChangeToARowPicksItsKind) {
+    preset.Elements[19].Midi = {0, 0xFF, 0, 4, "", {}};
+    open(19, Layer::Midi);
+    const auto kindOn = [this](const char* name) { c<QRadioButton>(name)->setChecked(true); };
+
+    // The wheel turns the mode list without focusing it.
+    ASSERT_NE(QApplication::focusWidget(), c("Combo1"));
+    auto* modes = c<QComboBox>("Combo1");
+    const auto turn = [modes](int steps) {
+        const QPoint centre = modes->rect().center();
+        QWheelEvent wheel(centre, modes->mapToGlobal(centre), {}, {0, -120 * steps}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(modes, &wheel);
+    };
+    turn(1);
+    EXPECT_EQ(modes->currentIndex(), 1);
+    EXPECT_EQ(kind(), "OptMIDI");
+    // A click into the field that kept the focus meanwhile picks its row again.
+    click("txt_Keyboard");
+    EXPECT_EQ(kind(), "OptKeyboard");
+    turn(-1);
+    EXPECT_EQ(modes->currentIndex(), 0);
+    EXPECT_EQ(kind(), "OptMIDI");
+    ASSERT_EQ(QApplication::focusWidget(), c("txt_Keyboard"));
+    click("txt_Keyboard");
+    EXPECT_EQ(kind(), "OptKeyboard");
+
+    // Keys and pastes into a field that already has the focus.
+    click("txt_SysEx");
+    kindOn("OptKeyboard");
+    QTest::keyClick(c("txt_SysEx"), Qt::Key_4);
+    EXPECT_EQ(kind(), "OptSysEx");
+    click("txt_Keyboard");
+    kindOn("OptSysEx");
+    c<QLineEdit>("txt_Keyboard")->selectAll();
+    QApplication::clipboard()->setText(QStringLiteral("F5"));
+    QTest::keyClick(c("txt_Keyboard"), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(kind(), "OptKeyboard");
+    click("txt_Data_2");
+    kindOn("OptKeyboard");
+    QTest::keyClick(c("txt_Data_2"), Qt::Key_7);
+    EXPECT_EQ(kind(), "OptMIDI");
+    click("Check_Shift");
+    kindOn("OptMIDI");
+    QTest::keyClick(c("Check_Shift"), Qt::Key_Space);
+    EXPECT_EQ(kind(), "OptKeyboard");
+    // Keys on the focused mode list.
+    click("Combo1");
+    modes->hidePopup();
+    kindOn("OptSysEx");
+    QTest::keyClick(modes, Qt::Key_Down);
+    EXPECT_EQ(kind(), "OptMIDI");
+
+    // OK stores the pasted key; Shift was clicked on and keyed off again.
+    kindOn("OptKeyboard");
+    click("cmdOK");
+    EXPECT_EQ(preset.Elements[19].Midi, (ElementAssignment{0, 0xFF, 0x00, 62, "", {}}));
 }
 
 TEST_F(AssignDialogTest, OkKeepsToTheElementAndLayerItWasFilledFor) {

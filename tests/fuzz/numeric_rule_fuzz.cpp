@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog's numeric field rule and its byte rounding, checked against the C library's own
-// number reading and against what the dialog shows in its number fields.
+// number reading and against what the dialog shows in its number fields; the MIDI row's fields,
+// which take a text only when the rule reads all of it, and store nothing when they refuse it.
 #include "FuzzText.h"
 #include "ui/assign/InputRules.h"
 
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstddef>
@@ -83,6 +85,45 @@ void checkByte(double value, const QString& text) {
         fuzz::fail("halves go to the even neighbour", text);
 }
 
+// A MIDI field takes the text only when the rule reads all of it, and stores exactly the byte
+// that the rule and the rounding give; a refused text leaves the record as it was.
+void checkMidiFields(const QString& text, double value) {
+    const std::optional<double> whole = wholeNumberValue(text);
+    if (whole && !(*whole == value))
+        fuzz::fail("a whole field reads the number the rule reads", text);
+    if (whole && wholeNumberValue(text + u'x'))
+        fuzz::fail("text after the number makes the field refused", text);
+    const std::optional<std::uint8_t> byte = whole ? byteValue(*whole) : std::nullopt;
+    const ElementAssignment before{0x10, 0xB0, 7, 100, "Vol", {1, 2, 3, 4, 5, 6, 7, 8}};
+    constexpr InputField kFields[] = {InputField::StatusByte, InputField::Data1, InputField::Data2};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const bool inRange = byte && (i > 0 || (*byte >= 0x80 && *byte <= 0xEF));
+        std::array<QString, 3> fields{QStringLiteral("144"), QStringLiteral("1"),
+                                      QStringLiteral("2")};
+        fields[i] = text;
+        ElementAssignment record = before;
+        const std::optional<Refusal> refusal = storeMidiEvent(record, fields);
+        if (refusal) {
+            if (inRange)
+                fuzz::fail("a whole number in range is taken", text);
+            if (record != before)
+                fuzz::fail("a refused text stores nothing", text);
+            if (refusal->field != kFields[i] ||
+                !refusal->text.startsWith(fieldName(kFields[i]) + u':'))
+                fuzz::fail("a refusal names the field", text);
+            continue;
+        }
+        if (!inRange)
+            fuzz::fail("only a whole number in range is taken", text);
+        std::array<std::uint8_t, 3> want{144, 1, 2};
+        want[i] = *byte;
+        const ElementAssignment stored{before.Mode, want[0],        want[1],
+                                       want[2],     before.Explain, before.SysExTail};
+        if (record != stored)
+            fuzz::fail("an accepted text stores the byte it reads as and nothing else", text);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -104,6 +145,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (const double again = numericValue(spread); !(again == value))
         fuzz::fail("blanks between the characters change nothing", text);
+
+    checkMidiFields(text, value);
+    if (wholeNumberValue(spread) != wholeNumberValue(text))
+        fuzz::fail("blanks between the characters change nothing for a whole field", text);
 
     // Any bit pattern as a value, NaN and infinities included.
     if (size >= sizeof(double)) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The SysEx field: what a text stores, and that opening the dialog and pressing OK keeps the
-// stored string. The first ten input bytes are the record's previous bytes, the rest the text.
+// The SysEx field: an accepted text stores exactly the hex pairs it holds and nothing else, a
+// refused text stores nothing and marks the first byte at fault, and opening the dialog and
+// pressing OK keeps a stored string. The first ten input bytes are the record's previous bytes,
+// the rest the text.
 #include "FuzzText.h"
 #include "ui/assign/InputRules.h"
 
@@ -15,11 +17,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void store(ElementAssignment& record, const Bytes& bytes) {
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        sysExByte(record, static_cast<int>(i)) = bytes[i];
-}
-
 // The string a record holds: up to its first F7, or all ten positions.
 Bytes storedString(const ElementAssignment& record) {
     Bytes bytes;
@@ -31,14 +28,8 @@ Bytes storedString(const ElementAssignment& record) {
     return bytes;
 }
 
-void checkRead(const Bytes& bytes, const QString& text) {
-    if (bytes.size() < 2 || bytes.size() > std::size_t(kSysExPositions))
-        fuzz::fail("one to ten bytes and an end byte where there is room", text);
-    if (bytes.size() < std::size_t(kSysExPositions) && bytes.back() != kSysExEnd)
-        fuzz::fail("ends with F7 when shorter than ten", text);
-    for (std::size_t i = 0; i + 2 < bytes.size(); ++i)
-        if (bytes[i] == kSysExEnd)
-            fuzz::fail("reading stops at the first F7", text);
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
 }
 
 int hexDigit(QChar c) {
@@ -47,95 +38,118 @@ int hexDigit(QChar c) {
         return u - u'0';
     if (u >= u'A' && u <= u'F')
         return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
     return -1;
 }
 
-// The field's text: upper-case pairs with one blank between them.
-Bytes pairsOf(const QString& shown) {
-    if (shown.size() % 3 != 2)
-        fuzz::fail("the field shows upper-case pairs with one blank between them", shown);
+// The bytes a text of hex digits and blanks holds: each run of digits in pairs from its start,
+// a last odd digit a byte of its own. nullopt for any other character.
+std::optional<Bytes> pairsOf(const QString& text) {
     Bytes bytes;
-    for (qsizetype i = 0; i < shown.size(); i += 3) {
-        const int high = hexDigit(shown[i]);
-        const int low = hexDigit(shown[i + 1]);
-        if (high < 0 || low < 0 || (i + 2 < shown.size() && shown[i + 2] != u' '))
-            fuzz::fail("the field shows upper-case pairs with one blank between them", shown);
-        bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    int high = -1;
+    for (QChar c : text) {
+        if (isBlank(c)) {
+            if (high >= 0)
+                bytes.push_back(static_cast<std::uint8_t>(high));
+            high = -1;
+            continue;
+        }
+        const int digit = hexDigit(c);
+        if (digit < 0)
+            return std::nullopt;
+        if (high < 0) {
+            high = digit;
+        } else {
+            bytes.push_back(static_cast<std::uint8_t>(high * 16 + digit));
+            high = -1;
+        }
     }
+    if (high >= 0)
+        bytes.push_back(static_cast<std::uint8_t>(high));
     return bytes;
 }
 
-void checkShown(const ElementAssignment& record) {
-    const QString shown = sysExFieldText(record);
-    const Bytes pairs = pairsOf(shown);
-    if (pairs.empty() || pairs.size() > std::size_t(kSysExPositions))
-        fuzz::fail("the field shows one to ten bytes", shown);
-    for (std::size_t i = 0; i < pairs.size(); ++i)
-        if (pairs[i] != sysExByte(record, static_cast<int>(i)))
-            fuzz::fail("the field shows the stored bytes in order", shown);
-    // A string that starts with F7 ends there, whatever the field shows after it.
-    if (pairs.front() == kSysExEnd)
-        return;
-    // Shorter than ten, the shown bytes end with their F7 and OK adds one more.
-    Bytes want = pairs;
+// What a text the field takes must hold: at most ten bytes, data bytes 00..7F, F7 only last and
+// not first.
+bool usable(const Bytes& bytes) {
+    if (bytes.size() > std::size_t(kSysExPositions))
+        return false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const bool last = i + 1 == bytes.size();
+        if (bytes[i] > 0x7F && !(bytes[i] == kSysExEnd && last && i > 0))
+            return false;
+    }
+    return true;
+}
+
+void checkStored(const ElementAssignment& before, const ElementAssignment& record,
+                 const Bytes& read, const QString& text) {
+    Bytes want = read.empty() ? Bytes{0x00} : read;
     if (want.size() < std::size_t(kSysExPositions))
         want.push_back(kSysExEnd);
-    if (sysExBytesFromText(shown) != want)
-        fuzz::fail("the shown text reads back to the shown bytes", shown);
+    ElementAssignment expected = before;
+    expected.Status = kStatusSysEx;
+    for (std::size_t i = 0; i < want.size(); ++i)
+        sysExByte(expected, static_cast<int>(i)) = want[i];
+    if (record != expected)
+        fuzz::fail("an accepted text stores the bytes it holds and nothing else", text);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    ElementAssignment before;
-    before.Status = kStatusSysEx;
+    ElementAssignment before{0x80, kStatusSysEx, 0, 0, "Label", {}};
     const std::size_t previous = std::min<std::size_t>(size, kSysExPositions);
     for (std::size_t i = 0; i < previous; ++i)
         sysExByte(before, static_cast<int>(i)) = data[i];
     const QString text = fuzz::textOf(data + previous, size - previous);
 
-    const Bytes bytes = sysExBytesFromText(text);
-    checkRead(bytes, text);
+    const std::optional<Bytes> pairs = pairsOf(text);
+    ElementAssignment record = before;
+    const std::optional<Refusal> refusal = storeSysEx(record, text);
+    if (!refusal) {
+        if (!pairs || !usable(*pairs))
+            fuzz::fail("only hex pairs 00..7F, F7 only last, at most ten, are taken", text);
+        checkStored(before, record, *pairs, text);
 
-    // Blanks around the text change nothing.
-    if (sysExBytesFromText(QStringLiteral("  ") + text + QStringLiteral("   ")) != bytes)
+        // Opening the dialog again and pressing OK keeps the stored string and the field's text.
+        const QString shown = sysExFieldText(record);
+        ElementAssignment again = record;
+        if (storeSysEx(again, shown))
+            fuzz::fail("the text shown for a stored string is taken again", shown);
+        if (storedString(again) != storedString(record) || sysExFieldText(again) != shown)
+            fuzz::fail("reopening and OK keep the stored string", shown);
+    } else {
+        if (pairs && usable(*pairs))
+            fuzz::fail("hex pairs 00..7F, F7 only last, at most ten, are taken", text);
+        if (record != before)
+            fuzz::fail("a refused text stores nothing", text);
+        const qsizetype from = refusal->from;
+        if (refusal->field != InputField::SysEx || from < 0 || from >= text.size() ||
+            isBlank(text[from]) || refusal->length == 0 ||
+            (refusal->length > 0 && from + refusal->length > text.size()))
+            fuzz::fail("a refusal marks a byte of the text", text);
+        // Everything before the byte at fault is taken.
+        ElementAssignment prefix = before;
+        if (storeSysEx(prefix, QStringView(text).first(from)))
+            fuzz::fail("the text before the marked byte is taken", text);
+    }
+
+    // Blanks around the text and between pairs change nothing.
+    ElementAssignment padded = before;
+    const bool paddedTaken =
+        !storeSysEx(padded, QStringLiteral("  ") + text + QStringLiteral("\t "));
+    if (paddedTaken != !refusal || padded != record)
         fuzz::fail("blanks around the text change nothing", text);
-
-    // With hex digits only, pairs are read with or without a blank between them.
-    QString digits;
-    QString spaced;
-    for (QChar c : text) {
-        const QChar digit = QLatin1Char("0123456789ABCDEF"[c.unicode() % 16]);
-        if (digits.size() % 2 == 0 && !digits.isEmpty())
-            spaced += u' ';
-        digits += digit;
-        spaced += digit;
+    if (pairs) {
+        QString spaced;
+        for (std::uint8_t byte : *pairs)
+            spaced += QString::asprintf("%02x ", byte);
+        ElementAssignment fromSpaced = before;
+        const bool spacedTaken = !storeSysEx(fromSpaced, spaced);
+        if (spacedTaken != !refusal || fromSpaced != record)
+            fuzz::fail("pairs read the same with or without blanks between them", text);
     }
-    const Bytes fromDigits = sysExBytesFromText(digits);
-    if (sysExBytesFromText(spaced) != fromDigits)
-        fuzz::fail("pairs read the same with or without blanks between them", digits);
-    Bytes pairs;
-    for (qsizetype i = 0; pairs.size() < std::size_t(kSysExPositions); i += 2) {
-        pairs.push_back(static_cast<std::uint8_t>(digits.mid(i, 2).toUInt(nullptr, 16)));
-        if (i + 2 >= digits.size() || pairs.back() == kSysExEnd)
-            break;
-    }
-    if (pairs.size() < std::size_t(kSysExPositions))
-        pairs.push_back(kSysExEnd);
-    if (fromDigits != pairs)
-        fuzz::fail("hex digits are read two by two", digits);
-
-    checkShown(before);
-
-    // OK stores the bytes; opening the dialog again and pressing OK keeps the stored string and
-    // the field's text.
-    ElementAssignment stored = before;
-    store(stored, bytes);
-    checkShown(stored);
-    const QString shown = sysExFieldText(stored);
-    ElementAssignment again = stored;
-    store(again, sysExBytesFromText(shown));
-    if (storedString(again) != storedString(stored) || sysExFieldText(again) != shown)
-        fuzz::fail("reopening and OK keep the stored string", shown);
     return 0;
 }

@@ -27,8 +27,6 @@ constexpr int kPresetSlots = 8;
 constexpr std::uint8_t kKeyModifierCtrl = 0x01;
 constexpr std::uint8_t kKeyModifierShift = 0x02;
 constexpr std::uint8_t kKeyModifierAlt = 0x04;
-// Status bytes above this are MIDI events; the first field must exceed it for OK to store one.
-constexpr std::uint8_t kHighestDataByte = 127;
 // Captions of disabled rows, still readable on black.
 const QColor kDisabledCaption(128, 128, 128);
 
@@ -193,13 +191,34 @@ void ElementSetupForm::buildControls() {
     };
     for (const FocusHandler& h : m_focusHandlers)
         h.field->installEventFilter(this);
+    // A change by wheel, key, paste or click picks the row as the focus does: the wheel turns a
+    // list without focusing it, and a field that already has the focus gets none.
+    for (QLineEdit* edit : {m_txtData1, m_txtData2, m_txtData3})
+        connect(edit, &QLineEdit::textEdited, this, [this] { setKind(m_optMidi); });
+    connect(m_combo1, &QComboBox::activated, this, [this] { setKind(m_optMidi); });
+    connect(m_txtKeyboard, &QLineEdit::textEdited, this, [this] { setKind(m_optKeyboard); });
+    for (QCheckBox* check : {m_checkCtrl, m_checkShift, m_checkAlt})
+        connect(check, &QCheckBox::clicked, this, [this] { setKind(m_optKeyboard); });
+    connect(m_txtSysEx, &QLineEdit::textEdited, this, [this] { setKind(m_optSysEx); });
+
+    // The fields have no captions of their own; messages call them by these names.
+    const std::pair<QLineEdit*, InputField> named[] = {
+        {m_txtData1, InputField::StatusByte}, {m_txtData2, InputField::Data1},
+        {m_txtData3, InputField::Data2},      {m_txtKeyboard, InputField::Key},
+        {m_txtSysEx, InputField::SysEx},
+    };
+    for (const auto& [edit, field] : named) {
+        edit->setToolTip(fieldName(field));
+        edit->setAccessibleName(fieldName(field));
+    }
     connect(m_combo1, &PopupComboBox::popupAboutToShow, this, &ElementSetupForm::Combo1_GotFocus);
     connect(m_cmdOK, &QPushButton::clicked, this, &ElementSetupForm::cmdOK_Click);
     connect(m_cmdCancel, &QPushButton::clicked, this, &ElementSetupForm::cmdCancel_Click);
 }
 
 bool ElementSetupForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn)
+    // A click picks the row too when the field already has the focus and gets no focus event.
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::MouseButtonPress)
         for (const FocusHandler& h : m_focusHandlers)
             if (h.field == watched)
                 (this->*h.handler)();
@@ -330,66 +349,70 @@ std::string ElementSetupForm::nameToStore() const {
     return m_txtPresetName->isModified() ? storedText(m_txtPresetName->text()) : m_shownName;
 }
 
-bool ElementSetupForm::refuseOutOfRange(std::array<std::uint8_t, 3>& bytes) {
-    const std::array<QLineEdit*, 3> fields{m_txtData1, m_txtData2, m_txtData3};
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const double value = numericValue(fields[i]->text());
-        if (const auto byte = byteValue(value)) {
-            bytes[i] = *byte;
-            continue;
-        }
-        m_seams.showMessage(
-            QStringLiteral("The value of %1 must lie in 0..255.").arg(fields[i]->objectName()),
-            QStringLiteral("\"%1\" reads as %2.")
-                .arg(fields[i]->text().trimmed(), QString::number(value)));
-        fields[i]->setFocus(Qt::OtherFocusReason);
-        fields[i]->selectAll();
-        return true;
+QLineEdit* ElementSetupForm::fieldOf(InputField field) const {
+    switch (field) {
+    case InputField::StatusByte:
+        return m_txtData1;
+    case InputField::Data1:
+        return m_txtData2;
+    case InputField::Data2:
+        return m_txtData3;
+    case InputField::Key:
+        return m_txtKeyboard;
+    case InputField::SysEx:
+        break;
     }
-    return false;
+    return m_txtSysEx;
+}
+
+void ElementSetupForm::refuse(const Refusal& refusal) {
+    m_seams.showMessage(refusal.text, refusal.informative);
+    // The message box may hand the activation to the main window when it closes.
+    activateWindow();
+    QLineEdit* field = fieldOf(refusal.field);
+    field->setFocus(Qt::OtherFocusReason);
+    const qsizetype size = field->text().size();
+    const qsizetype from = std::min(refusal.from, size);
+    const qsizetype length =
+        refusal.length < 0 ? size - from : std::min(refusal.length, size - from);
+    field->setSelection(static_cast<int>(from), static_cast<int>(length));
 }
 
 void ElementSetupForm::cmdOK_Click() {
-    std::array<std::uint8_t, 3> event{};
-    if (m_optMidi->isChecked() && refuseOutOfRange(event))
-        return; // nothing stored, the dialog stays open
-
-    m_preset.Name = nameToStore();
-    m_preset.PresetIndex = static_cast<std::int16_t>(m_combo2->currentIndex() + 1);
-
-    ElementSlot& slot = m_preset.Elements[m_element];
+    // Stored into a copy first: a refusal leaves the preset as it was, name and index included.
+    ElementSlot slot = m_preset.Elements[m_element];
+    std::optional<Refusal> refusal;
     if (m_optKeyboard->isChecked()) {
         ElementAssignment& record = slot.Midi;
-        if (!m_keepShownBytes) {
-            record.Status = kStatusKeyboard;
-            record.Data1 = modifierBits();
-            if (const auto code = keyCodeFromText(m_txtKeyboard->text()))
-                record.Data2 = *code;
-        }
+        if (!m_keepShownBytes)
+            refusal = storeKeystroke(record, modifierBits(), m_txtKeyboard->text());
         record.Explain = explainToStore();
     } else if (m_optSysEx->isChecked()) {
         ElementAssignment& record = slot.Midi;
-        if (m_keepShownBytes) {
+        if (m_keepShownBytes)
             record.Explain = explainToStore();
-        } else {
-            record.Status = kStatusSysEx;
-            const std::vector<std::uint8_t> bytes = sysExBytesFromText(m_txtSysEx->text());
-            for (std::size_t i = 0; i < bytes.size(); ++i)
-                sysExByte(record, static_cast<int>(i)) = bytes[i];
-        }
-    } else if (m_optMidi->isChecked() && event[0] > kHighestDataByte) {
+        else
+            refusal = storeSysEx(record, m_txtSysEx->text());
+    } else if (m_optMidi->isChecked()) {
         ElementAssignment& record = slot.record(m_layer);
+        refusal =
+            storeMidiEvent(record, {m_txtData1->text(), m_txtData2->text(), m_txtData3->text()});
         // "Push" or "Drawbar" is the second entry; the transport keys have none and get 0.
         const bool secondEntry = m_combo1->currentIndex() == 1;
         if (isKey(m_element))
             record.Mode = secondEntry ? ElementMode::Push : 0;
         else if (modeListOf(m_element) == ModeList::NormalDrawbar)
             record.Mode = secondEntry ? ElementMode::Drawbar : 0;
-        record.Status = event[0];
-        record.Data1 = event[1];
-        record.Data2 = event[2];
         record.Explain = explainToStore();
     }
+    if (refusal) {
+        refuse(*refusal);
+        return; // the dialog stays open
+    }
+
+    m_preset.Name = nameToStore();
+    m_preset.PresetIndex = static_cast<std::int16_t>(m_combo2->currentIndex() + 1);
+    m_preset.Elements[m_element] = slot;
 
     m_state.PanelRefreshPending = true;
     m_state.DialogOpen = false;

@@ -5,7 +5,6 @@
 
 #include <QWidget>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -20,6 +19,8 @@ class QRadioButton;
 namespace qob {
 
 class PopupComboBox;
+struct Refusal;
+enum class InputField;
 
 // What would block on a modal window goes through here, so tests can answer in its place.
 struct ElementSetupSeams {
@@ -75,7 +76,8 @@ private:
     void showExplain(const std::string& explain);
     std::string explainToStore() const;
     std::string nameToStore() const;
-    bool refuseOutOfRange(std::array<std::uint8_t, 3>& bytes);
+    QLineEdit* fieldOf(InputField field) const;
+    void refuse(const Refusal& refusal);
     std::uint8_t modifierBits() const;
 
     Preset& m_preset;

@@ -28,6 +28,8 @@ void showMessageBox(QWidget* parent, const QString& text, const QString& informa
     box.setWindowTitle(QGuiApplication::applicationDisplayName());
     box.setText(text);
     box.setInformativeText(informative);
+    // Messages quote what the user typed, which must not be read as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
 }

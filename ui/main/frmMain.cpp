@@ -11,6 +11,7 @@
 #include "ui/main/LitPicture.h"
 #include "ui/main/PanelLabel.h"
 #include "ui/main/PanelLayout.h"
+#include "ui/main/SheetPrinting.h"
 #include "ui/main/Skin.h"
 #include "ui/main/SkinCache.h"
 #include "ui/midisetup/DumpSender.h"
@@ -26,6 +27,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QWindow>
 
 namespace qob {
@@ -66,8 +68,12 @@ frmMain::frmMain(Preset& preset, EditorState& state, QWidget* parent)
     };
     m_seams.endProgram = [] { QCoreApplication::exit(0); };
     m_seams.midiService = [] { return makeRtMidiService(); };
+    m_seams.askPrinter = [this](QPrinter& printer) { return askPrinterDialog(this, printer); };
     setUpWindow();
     buildPanel();
+    // The window has no menu: the sheet is printed from the keyboard.
+    connect(new QShortcut(QKeySequence::Print, this), &QShortcut::activated, this,
+            &frmMain::printSheet);
 }
 
 frmMain::~frmMain() = default;

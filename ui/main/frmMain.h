@@ -14,6 +14,7 @@
 
 class QFrame;
 class QLabel;
+class QPrinter;
 
 namespace qob {
 
@@ -33,6 +34,8 @@ struct MainWindowSeams {
     std::function<void()> endProgram;
     // The MIDI output service, asked for once, when the MIDI Device Setup dialog first opens.
     std::function<std::shared_ptr<MidiOutService>()> midiService;
+    // The print dialog: true when the user chose to print (to a printer or a PDF file).
+    std::function<bool(QPrinter& printer)> askPrinter;
 };
 
 // The borderless, colour-keyed main window: the skin, the information panel on its display
@@ -57,6 +60,8 @@ public:
     void openPresetPath(const QString& path);
     void openPresetFile();
     void savePresetFileAs();
+    // Ctrl+P: the preset sheet, both layers, through the print dialog.
+    void printSheet();
 
     void Form_MouseDown(int Button, int Shift, float X, float Y);
     void Form_MouseMove(int Button, int Shift, float X, float Y);

@@ -1,0 +1,485 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/picture/SheetLayout.h"
+
+#include "ui/main/ElementMap.h"
+#include "ui/main/Skin.h"
+#include "vocab/Cp1252.h"
+#include "vocab/ElementNames.h"
+#include "vocab/ShortText.h"
+
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPaintDevice>
+
+#include <algorithm>
+
+namespace qob {
+namespace {
+
+constexpr char kPageFamily[] = "Liberation Sans";
+// Eight strips of 60 skin pixels leave about 48 pt a card: a narrow face keeps the usual
+// "CC 10 ch 16" on one line at a readable size.
+constexpr char kCardFamily[] = "Liberation Sans Narrow";
+
+constexpr qreal kCardPadding = 2.0;
+constexpr qreal kCardGap = 6.0;     // between a card and the one above or below it
+constexpr qreal kCardSideGap = 1.0; // between neighbours in a row, whose strips are close
+constexpr qreal kBankGap = 4.0;     // between the two banks on a card, the rule in the middle
+constexpr qreal kTagGap = 2.5;      // between a hanging tag and its lines
+constexpr qreal kHeadingGap = 8.0;
+constexpr int kLabelLines = 2;
+constexpr int kEventLines = 3; // ten SysEx bytes
+// Blank rows of the surface picture in skin pixels, where the cards go.
+constexpr int kCardWidth = 57;      // of a 60-pixel strip
+constexpr int kUnderVPots = 142;    // below the knobs, over their printed numbers
+constexpr int kFaderTrackTop = 184; // the fader tracks' first tick
+constexpr int kUnderButtons = 453;  // below the buttons, breath input and transport keys
+constexpr int kWheelCardLeft = 852; // right of the wheel, to the body's edge
+constexpr int kWheelCardRight = 958;
+// The flat face inside the body's rounded rim, in skin pixels.
+constexpr int kFaceLeft = 30;
+constexpr int kFaceRight = 958;
+constexpr int kFaceTop = 30;
+constexpr int kFaceBottom = 528;
+constexpr int kPrintGap = 3; // key names above their keys, as the editor prints them
+constexpr int kKeyCapWidth = 42;
+
+const QString kNotAssigned = QStringLiteral("\u2013");
+const QString kSeparator = QStringLiteral("  \u00B7  ");
+
+struct StyleDef {
+    const char* family;
+    qreal points;
+    bool bold;
+    bool italic;
+};
+
+StyleDef styleDef(SheetStyle style) {
+    switch (style) {
+    case SheetStyle::Title:
+        return {kPageFamily, 16.0, true, false};
+    case SheetStyle::Subtitle:
+        return {kPageFamily, 9.0, false, false};
+    case SheetStyle::Note:
+        return {kPageFamily, 8.0, false, false};
+    case SheetStyle::Display:
+        return {kPageFamily, 9.0, true, false};
+    case SheetStyle::Print:
+        return {kPageFamily, 7.0, true, false};
+    case SheetStyle::Tag:
+    case SheetStyle::Label:
+        return {kCardFamily, 7.5, true, false};
+    case SheetStyle::Event:
+        return {kCardFamily, 7.5, false, false};
+    case SheetStyle::Mode:
+        return {kCardFamily, 7.5, false, true};
+    }
+    return {kPageFamily, 8.0, false, false};
+}
+
+// Measured at 72 dots per inch, where a font's pixels are the page's points.
+const QPaintDevice* measuringDevice() {
+    static const QImage device = [] {
+        QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
+        constexpr int kDotsPerMeterAt72Dpi = 2835;
+        image.setDotsPerMeterX(kDotsPerMeterAt72Dpi);
+        image.setDotsPerMeterY(kDotsPerMeterAt72Dpi);
+        return image;
+    }();
+    return &device;
+}
+
+QFontMetricsF metrics(SheetStyle style) {
+    const QPaintDevice* device = measuringDevice();
+    return QFontMetricsF(sheetFont(style, device), device);
+}
+
+// Preset texts are Windows-1252 bytes from a file; control bytes would print as boxes or not at
+// all, so they are shown escaped as the CLI shows them.
+QString printable(const std::string& bytes) {
+    const QString text = fromCp1252(bytes);
+    QString out;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
+            out += QStringLiteral("\\x") +
+                   QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out.trimmed();
+}
+
+qreal lineStep(const QFontMetricsF& fm) {
+    return std::max(fm.lineSpacing(), fm.height());
+}
+
+// Greedy word wrap; a word wider than the line is broken, and what does not fit in `maxLines`
+// ends the last line with an ellipsis.
+QStringList wrap(const QString& text, SheetStyle style, qreal width, int maxLines) {
+    if (text.isEmpty())
+        return {};
+    const QFontMetricsF fm = metrics(style);
+    const auto fits = [&](const QString& s) { return fm.horizontalAdvance(s) <= width; };
+    if (fits(text))
+        return {text};
+    // "ch" and "Key" stay with their number.
+    QStringList words;
+    for (const QString& w : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!words.isEmpty() &&
+            (words.last() == QLatin1String("ch") || words.last() == QLatin1String("Key")))
+            words.last() += QLatin1Char(' ') + w;
+        else
+            words << w;
+    }
+    QStringList lines;
+    QString current;
+    for (QString word : words) {
+        const QString candidate = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
+        if (fits(candidate)) {
+            current = candidate;
+            continue;
+        }
+        if (!current.isEmpty())
+            lines << current;
+        while (word.size() > 1 && !fits(word)) {
+            qsizetype n = word.size() - 1;
+            while (n > 1 && !fits(word.left(n)))
+                --n;
+            lines << word.left(n);
+            word = word.mid(n);
+        }
+        current = word;
+    }
+    if (!current.isEmpty())
+        lines << current;
+    if (lines.size() > maxLines) {
+        const QString rest = lines.mid(maxLines - 1).join(QLatin1Char(' '));
+        lines = lines.mid(0, maxLines - 1);
+        lines << fm.elidedText(rest, Qt::ElideRight, width);
+    }
+    return lines;
+}
+
+SheetText textAt(QPointF topLeft, const QString& text, SheetStyle style) {
+    const QFontMetricsF fm = metrics(style);
+    return {QRectF(topLeft, QSizeF(fm.horizontalAdvance(text), fm.height())), text, style};
+}
+
+QString elided(const QString& text, SheetStyle style, qreal width) {
+    return metrics(style).elidedText(text, Qt::ElideRight, width);
+}
+
+// Skin pixels to page points.
+struct SkinMap {
+    qreal scale;
+    QPointF origin;
+    qreal x(qreal skinX) const { return origin.x() + scale * skinX; }
+    qreal y(qreal skinY) const { return origin.y() + scale * skinY; }
+    qreal length(qreal pixels) const { return scale * pixels; }
+};
+
+// One element on a card: its number or name, then label, event and mode.
+struct Block {
+    QString tag;
+    bool hangingTag; // numbers stand left of the lines, names above them
+    QString label;
+    QString event;
+    QString mode;
+};
+
+Block blockFor(const Preset& preset, Layer layer, int element, const QString& tag, bool hanging) {
+    const ElementAssignment& record = preset.Elements[element].record(layer);
+    Block b{tag, hanging, {}, {}, {}};
+    // A SysEx record has no label: the file keeps its bytes in the label's place.
+    if (assignKind(record) != AssignKind::SysEx)
+        b.label = printable(record.Explain);
+    b.event = QString::fromStdString(shortEventText(record, layer, element));
+    b.mode = QString::fromStdString(shortModeText(record, element));
+    if (b.label.isEmpty() && b.event.isEmpty())
+        b.event = kNotAssigned;
+    return b;
+}
+
+// A card laid out at the origin; placed later.
+struct Card {
+    qreal width = 0;
+    qreal height = 0;
+    std::vector<SheetText> texts;
+    std::vector<QLineF> rules;
+};
+
+Card layoutCard(const std::vector<Block>& blocks, qreal width) {
+    Card card;
+    card.width = width;
+    const qreal inner = width - 2 * kCardPadding;
+    const QFontMetricsF tagFm = metrics(SheetStyle::Tag);
+    // Room for two digits, so that both banks' lines start at the same place.
+    const qreal indent = tagFm.horizontalAdvance(QStringLiteral("16")) + kTagGap;
+    qreal y = kCardPadding;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const Block& b = blocks[i];
+        if (i > 0) {
+            card.rules.emplace_back(kCardPadding, y + kBankGap / 2, width - kCardPadding,
+                                    y + kBankGap / 2);
+            y += kBankGap;
+        }
+        // A number stands left of the label; the event and mode lines below take the whole
+        // width, which keeps the usual "CC 10 ch 16" on one line.
+        qreal labelX = kCardPadding;
+        if (b.hangingTag) {
+            card.texts.push_back(textAt({kCardPadding, y}, b.tag, SheetStyle::Tag));
+            labelX += indent;
+        } else {
+            card.texts.push_back(
+                textAt({kCardPadding, y}, elided(b.tag, SheetStyle::Tag, inner), SheetStyle::Tag));
+            y += lineStep(tagFm);
+        }
+        const struct {
+            const QString& text;
+            SheetStyle style;
+            int maxLines;
+            qreal x;
+        } rows[] = {
+            {b.label, SheetStyle::Label, kLabelLines, labelX},
+            {b.event, SheetStyle::Event, kEventLines, kCardPadding},
+            {b.mode, SheetStyle::Mode, 1, kCardPadding},
+        };
+        bool tagLineTaken = !b.hangingTag;
+        for (const auto& row : rows) {
+            const QFontMetricsF fm = metrics(row.style);
+            // Lines beside a hanging number keep clear of it.
+            const qreal x = tagLineTaken ? row.x : labelX;
+            for (const QString& line :
+                 wrap(row.text, row.style, kCardPadding + inner - x, row.maxLines)) {
+                card.texts.push_back(textAt({tagLineTaken ? row.x : labelX, y}, line, row.style));
+                y += lineStep(fm);
+                tagLineTaken = true;
+            }
+        }
+        if (!tagLineTaken)
+            y += lineStep(tagFm);
+    }
+    card.height = y + kCardPadding;
+    return card;
+}
+
+// Puts cards where they belong, each moved down below any card already placed that it would
+// touch: whatever the texts, no two cards share a point.
+class CardPlacer {
+public:
+    explicit CardPlacer(SheetPage& page) : m_page(page) {}
+
+    QRectF place(const Card& card, qreal left, qreal top, qreal height) {
+        QRectF rect(left, top, card.width, std::max(height, card.height));
+        bool moved = true;
+        while (moved) {
+            moved = false;
+            for (const QRectF& other : m_page.cards) {
+                const QRectF spaced =
+                    other.adjusted(-kCardSideGap, -kCardGap, kCardSideGap, kCardGap);
+                if (spaced.intersects(rect)) {
+                    rect.moveTop(other.bottom() + kCardGap);
+                    moved = true;
+                }
+            }
+        }
+        m_page.cards.push_back(rect);
+        const QPointF at = rect.topLeft();
+        for (const SheetText& t : card.texts)
+            m_page.texts.push_back({t.rect.translated(at), t.text, t.style});
+        for (const QLineF& rule : card.rules)
+            m_page.rules.push_back(rule.translated(at));
+        return rect;
+    }
+
+private:
+    SheetPage& m_page;
+};
+
+QString numberTag(int element) {
+    return QString::fromStdString(elementName(element)).section(QLatin1Char(' '), -1);
+}
+
+QString layerWords(Layer layer) {
+    return layer == Layer::Midi ? QStringLiteral("MIDI layer") : QStringLiteral("DAW layer");
+}
+
+qreal heading(SheetPage& page, const Preset& preset, Layer layer, const QString& source) {
+    const qreal right = kSheetPageSize.width() - kSheetMargin;
+    constexpr qreal kSourceWidth = 220.0;
+    const QFontMetricsF noteFm = metrics(SheetStyle::Note);
+
+    const QString product = QStringLiteral("QOB-TANDRIX preset sheet");
+    const SheetText productText = textAt({0, kSheetMargin}, product, SheetStyle::Note);
+    page.texts.push_back({productText.rect.translated(right - productText.rect.width(), 0), product,
+                          SheetStyle::Note});
+    qreal rightBottom = productText.rect.bottom();
+    if (!source.isEmpty()) {
+        const QString shown = elided(source, SheetStyle::Note, kSourceWidth);
+        const SheetText s = textAt({0, kSheetMargin + lineStep(noteFm)}, shown, SheetStyle::Note);
+        page.texts.push_back({s.rect.translated(right - s.rect.width(), 0), shown, s.style});
+        rightBottom = s.rect.bottom();
+    }
+
+    QString name = printable(preset.Name);
+    if (name.isEmpty())
+        name = QStringLiteral("(no name)");
+    const qreal titleWidth = right - kSheetMargin - kSourceWidth - kHeadingGap;
+    const SheetText title = textAt({kSheetMargin, kSheetMargin},
+                                   elided(name, SheetStyle::Title, titleWidth), SheetStyle::Title);
+    page.texts.push_back(title);
+
+    const QString sub =
+        layerWords(layer) + kSeparator + QStringLiteral("slot %1").arg(preset.PresetIndex) +
+        kSeparator +
+        QStringLiteral("Fader limits %1, %2").arg(preset.FaderLimit[0]).arg(preset.FaderLimit[1]) +
+        kSeparator +
+        QStringLiteral("V-Pot limits %1, %2").arg(preset.VPotLimit[0]).arg(preset.VPotLimit[1]);
+    const SheetText subtitle =
+        textAt({kSheetMargin, title.rect.bottom() + 1}, sub, SheetStyle::Subtitle);
+    page.texts.push_back(subtitle);
+    return std::max(subtitle.rect.bottom(), rightBottom);
+}
+
+void displayField(SheetPage& page, const SkinMap& map, const Preset& preset, Layer layer) {
+    constexpr int kInset = 6;
+    const QRectF field(map.x(kDisplayField.left() + kInset), map.y(kDisplayField.top()),
+                       map.length(kDisplayField.width() - 2 * kInset),
+                       map.length(kDisplayField.height()));
+    const QFontMetricsF fm = metrics(SheetStyle::Display);
+    QString name = printable(preset.Name);
+    const QStringList lines{
+        elided(name, SheetStyle::Display, field.width()),
+        layerWords(layer) + kSeparator + QStringLiteral("slot %1").arg(preset.PresetIndex),
+    };
+    qreal y = field.center().y() - lines.size() * lineStep(fm) / 2;
+    for (const QString& line : lines) {
+        if (!line.isEmpty()) {
+            SheetText t = textAt({0, y}, line, SheetStyle::Display);
+            t.rect.moveLeft(field.center().x() - t.rect.width() / 2);
+            page.texts.push_back(t);
+        }
+        y += lineStep(fm);
+    }
+}
+
+void keyPrints(SheetPage& page, const SkinMap& map) {
+    for (const Region& r : kRegions) {
+        if (r.kind != RegionKind::AreaButton)
+            continue;
+        const QString name =
+            QString::fromLatin1(r.label.data(), static_cast<qsizetype>(r.label.size()));
+        const qreal centre = map.x(r.left + std::min(r.right - r.left, kKeyCapWidth) / 2.0);
+        SheetText t = textAt({0, 0}, name, SheetStyle::Print);
+        t.rect.moveCenter(QPointF(centre, 0));
+        t.rect.moveBottom(map.y(r.top - kPrintGap));
+        page.texts.push_back(t);
+    }
+}
+
+} // namespace
+
+qreal sheetPointSize(SheetStyle style) {
+    return styleDef(style).points;
+}
+
+QFont sheetFont(SheetStyle style, const QPaintDevice* device) {
+    const StyleDef def = styleDef(style);
+    QFont font(QString::fromLatin1(def.family));
+    font.setBold(def.bold);
+    font.setItalic(def.italic);
+    // Unhinted outlines measure the same at every size, so the layout holds on every device.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    const int dpi = device && device->logicalDpiY() > 0 ? device->logicalDpiY() : 72;
+    font.setPointSizeF(def.points * 72.0 / dpi);
+    return font;
+}
+
+SheetPage layoutSheetPage(const Preset& preset, Layer layer, const QString& source) {
+    SheetPage page;
+    const qreal headingBottom = heading(page, preset, layer, source);
+
+    const qreal surfaceWidth = kSheetPageSize.width() - 2 * kSheetMargin;
+    SkinMap map;
+    map.scale = surfaceWidth / kSurfaceBox.width();
+    map.origin = QPointF(kSheetMargin - map.scale * kSurfaceBox.left(),
+                         headingBottom + kHeadingGap - map.scale * kSurfaceBox.top());
+    page.skinTarget = QRectF(map.origin, QSizeF(map.length(kSkinWidth), map.length(kSkinHeight)));
+
+    displayField(page, map, preset, layer);
+    keyPrints(page, map);
+
+    CardPlacer placer(page);
+    const qreal cardWidth = map.length(kCardWidth);
+    const auto centred = [&](const Region& r) {
+        return map.x((r.left + r.right) / 2.0) - cardWidth / 2;
+    };
+    // Strips in rows: V-Pots first, as each row's cards move down below the row above.
+    qreal faderRowTop = map.y(kFaderTrackTop);
+    for (const RegionKind kind : {RegionKind::VPot, RegionKind::Fader, RegionKind::Button}) {
+        std::vector<std::pair<const Region*, Card>> row;
+        qreal height = 0;
+        for (const Region& r : kRegions) {
+            if (r.kind != kind)
+                continue;
+            Card card =
+                layoutCard({blockFor(preset, layer, r.bank1Code, numberTag(r.bank1Code), true),
+                            blockFor(preset, layer, r.bank2Code, numberTag(r.bank2Code), true)},
+                           cardWidth);
+            height = std::max(height, card.height);
+            row.emplace_back(&r, std::move(card));
+        }
+        const qreal top = kind == RegionKind::VPot    ? map.y(kUnderVPots)
+                          : kind == RegionKind::Fader ? map.y(kFaderTrackTop)
+                                                      : map.y(kUnderButtons);
+        QRectF placed;
+        for (const auto& [region, card] : row)
+            placed |= placer.place(card, centred(*region), top, height);
+        if (kind == RegionKind::Fader)
+            faderRowTop = placed.top();
+        if (kind == RegionKind::Button) {
+            const QRectF face(map.x(kFaceLeft), map.y(kFaceTop), map.length(kFaceRight - kFaceLeft),
+                              map.length(kFaceBottom - kFaceTop));
+            page.bands.push_back(
+                placed.adjusted(-kCardGap / 2, -kCardGap / 2, kCardGap / 2, kCardGap / 2)
+                    .intersected(face));
+        }
+    }
+    for (const Region& r : kRegions) {
+        const QString tag =
+            QString::fromLatin1(r.label.data(), static_cast<qsizetype>(r.label.size()));
+        switch (r.kind) {
+        case RegionKind::FaderMaster:
+            placer.place(layoutCard({blockFor(preset, layer, r.bank1Code, tag, false)}, cardWidth),
+                         centred(r), faderRowTop, 0);
+            break;
+        case RegionKind::BreathControl:
+        case RegionKind::TransportKey:
+            placer.place(layoutCard({blockFor(preset, layer, r.bank1Code, tag, false)}, cardWidth),
+                         centred(r), map.y(kUnderButtons), 0);
+            break;
+        case RegionKind::Wheel: {
+            const Card card = layoutCard({blockFor(preset, layer, r.bank1Code, tag, false)},
+                                         map.length(kWheelCardRight - kWheelCardLeft));
+            placer.place(card, map.x(kWheelCardLeft), map.y(kWheelCentreY) - card.height / 2, 0);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    const QString footer =
+        QStringLiteral("Each strip: bank 1 (1-8) above, bank 2 (9-16, SHIFT) below") + kSeparator +
+        QStringLiteral("ch = MIDI channel") + kSeparator +
+        QStringLiteral("Push and Drawbar shown where set") + kSeparator +
+        QStringLiteral("\u2013 = nothing assigned");
+    const QFontMetricsF noteFm = metrics(SheetStyle::Note);
+    page.texts.push_back(
+        textAt({kSheetMargin, kSheetPageSize.height() - kSheetMargin - noteFm.height()}, footer,
+               SheetStyle::Note));
+    return page;
+}
+
+} // namespace qob
