@@ -24,13 +24,9 @@ PanelLabel::PanelLabel(QWidget* parent) : QLabel(parent) {
     setMouseTracking(true);
 }
 
-int PanelLabel::textWidth() const {
-    return std::max(0, contentsRect().width() - 2 * std::max(0, indent()));
-}
-
 PanelLabel::Fit PanelLabel::fitted() const {
     const QString whole = text();
-    const int room = textWidth();
+    const int room = std::max(0, contentsRect().width() - 2 * std::max(0, indent()));
     const int wide = QFontMetrics(font()).horizontalAdvance(whole);
     if (wide <= room)
         return {whole, 100};
@@ -42,10 +38,6 @@ PanelLabel::Fit PanelLabel::fitted() const {
             return {whole, stretch};
     return {QFontMetrics(stretched(font(), kMinStretch)).elidedText(whole, Qt::ElideRight, room),
             kMinStretch};
-}
-
-QFont PanelLabel::fittedFont() const {
-    return stretched(font(), fitted().stretch);
 }
 
 // Draws what QLabel would, in the same place, with the fitted text and font.

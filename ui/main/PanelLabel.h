@@ -25,8 +25,6 @@ public:
 
     // The text as drawn: left and right it keeps indent() clear.
     Fit fitted() const;
-    QFont fittedFont() const;
-    int textWidth() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
