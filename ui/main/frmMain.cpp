@@ -486,15 +486,19 @@ bool frmMain::isKeyColoured(QPointF pos) const {
 }
 
 QImage frmMain::screenshot() {
-    QImage image = grab().toImage().convertToFormat(QImage::Format_ARGB32);
-    // grab() paints through the mask; do what the window system does with the key.
+    // The window is opaque, so this is a shallow copy, not a conversion.
+    const QImage drawn = grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QImage image(drawn.size(), QImage::Format_ARGB32);
+    image.setDevicePixelRatio(drawn.devicePixelRatio());
+    // grab() paints through the mask; do what the window system does with the key, in the same
+    // pass that makes every other pixel opaque.
     const QRgb key = kKeyColour.rgb();
     const int width = image.width();
     for (int y = 0; y < image.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const auto* in = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < width; ++x)
-            if (row[x] == key)
-                row[x] = qRgba(0, 0, 0, 0);
+            out[x] = in[x] == key ? qRgba(0, 0, 0, 0) : in[x];
     }
     return image;
 }
