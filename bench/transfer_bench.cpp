@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The whole transfer through a JACK server with the dummy driver (run it under
-// scripts/with-jack.sh): its length against the 1.92 s floor, how late each block is handed
-// over, and how long the editor's event loop stalls while a send runs.
+// The whole transfer through a JACK server (run it under scripts/with-jack.sh, or
+// scripts/with-pipewire.sh): the gaps between blocks on the receiver's frame clock, first to
+// last block, the clock-paced path of the ALSA port, and how long the editor's event loop
+// stalls while a send runs.
 #include "device/DeviceDump.h"
 #include "device/DumpTransfer.h"
 #include "device/RtMidiPort.h"
 #include "model/PresetFile.h"
+#include "tests/support/FakeMidi.h"
 #include "tests/support/JackReceiver.h"
 #include "ui/main/frmMain.h"
 #include "ui/midisetup/DumpSender.h"
@@ -34,22 +36,6 @@ double ms(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-// Notes when each block reaches the real port.
-class TimedPort : public MidiOutPort {
-public:
-    explicit TimedPort(MidiOutPort& inner) : m_inner(inner) {}
-    std::string name() const override { return m_inner.name(); }
-    MidiStatus send(std::span<const std::uint8_t> message) override {
-        handedAt.push_back(std::chrono::steady_clock::now());
-        return m_inner.send(message);
-    }
-    MidiStatus close() override { return m_inner.close(); }
-    std::vector<TransferTime> handedAt;
-
-private:
-    MidiOutPort& m_inner;
-};
-
 std::string receiverName() {
     return "qob-bench-receiver-" + std::to_string(getpid());
 }
@@ -58,6 +44,20 @@ DumpBlocks defaultBlocks() {
     Preset preset;
     loadPresetFile(kDefault, preset);
     return makeDumpBlocks(*BuildDeviceDump(preset).image, 1);
+}
+
+// Gaps between consecutive blocks on the receiver's frame clock, in ms.
+std::vector<double> frameGaps(const std::vector<test::JackReceiver::Event>& events,
+                              std::size_t from, double rate) {
+    std::vector<double> gaps;
+    for (std::size_t i = from + 1; i < events.size(); ++i)
+        gaps.push_back((events[i].frame - events[i - 1].frame) * 1000.0 / rate);
+    return gaps;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
 }
 
 void BM_TransferOverJack(benchmark::State& state) {
@@ -74,40 +74,63 @@ void BM_TransferOverJack(benchmark::State& state) {
         return;
     }
     const DumpBlocks blocks = defaultBlocks();
-    std::vector<double> lateness;
-    double worstTotal = 0;
+    const double rate = receiver.sampleRate();
+    std::vector<double> gaps;
+    double firstToLast = 0;
     for (auto _ : state) {
         OpenResult opened = service->open(static_cast<int>(it - listing.names.begin()));
         if (!opened.port) {
             state.SkipWithError(opened.status.detail.c_str());
             return;
         }
-        TimedPort port(*opened.port);
+        const std::size_t before = receiver.events().size();
         std::atomic<bool> cancel{false};
-        const TransferOutcome outcome = transferDump(blocks, port, TransferClock::steady(), cancel);
-        port.close();
+        const TransferOutcome outcome = transferDump(blocks, *opened.port, cancel);
+        opened.port->close();
         if (!outcome.sent()) {
             state.SkipWithError(outcome.error.c_str());
             return;
         }
-        const double total = ms(outcome.end - outcome.start);
-        state.SetIterationTime(total / 1000.0);
-        worstTotal = std::max(worstTotal, total);
-        for (std::size_t i = 0; i < port.handedAt.size(); ++i)
-            lateness.push_back(
-                ms(port.handedAt[i] - (outcome.start + static_cast<int>(i) * kBlockPause)));
+        state.SetIterationTime(ms(outcome.end - outcome.start) / 1000.0);
+        receiver.waitFor(before + kDumpBlocks, 2s);
+        const auto events = receiver.events();
+        const std::vector<double> run = frameGaps(events, before, rate);
+        gaps.insert(gaps.end(), run.begin(), run.end());
+        if (events.size() > before)
+            firstToLast =
+                std::max(firstToLast, (events.back().frame - events[before].frame) * 1000.0 / rate);
     }
-    std::sort(lateness.begin(), lateness.end());
-    state.counters["total_max_ms"] = worstTotal;
-    state.counters["late_median_ms"] = lateness[lateness.size() / 2];
-    state.counters["late_max_ms"] = lateness.back();
-    // Messages still on their way through the server's last cycle.
-    receiver.waitFor(static_cast<std::size_t>(kRuns) * kDumpBlocks, 2s);
+    if (gaps.empty())
+        return;
+    state.counters["gap_min_ms"] = *std::min_element(gaps.begin(), gaps.end());
+    state.counters["gap_median_ms"] = median(gaps);
+    state.counters["gap_max_ms"] = *std::max_element(gaps.begin(), gaps.end());
+    state.counters["first_to_last_max_ms"] = firstToLast;
     state.counters["delivered"] = static_cast<double>(receiver.messages().size());
     // A server without realtime scheduling drops a cycle's MIDI when it misses the cycle.
     state.counters["xruns"] = receiver.xruns();
 }
 BENCHMARK(BM_TransferOverJack)->Iterations(kRuns)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The pacing an ALSA port uses, on the real clock, into a recording port: how close the
+// scheduler lets the gaps come to the pause.
+void BM_ClockPacedTransfer(benchmark::State& state) {
+    const DumpBlocks blocks = defaultBlocks();
+    std::vector<double> gaps;
+    for (auto _ : state) {
+        test::RecordingPort port;
+        std::atomic<bool> cancel{false};
+        const TransferOutcome outcome = transferDump(blocks, port, cancel);
+        state.SetIterationTime(ms(outcome.end - outcome.start) / 1000.0);
+        const auto sent = port.sent();
+        for (std::size_t i = 1; i < sent.size(); ++i)
+            gaps.push_back(ms(sent[i].at - sent[i - 1].at));
+    }
+    state.counters["gap_min_ms"] = *std::min_element(gaps.begin(), gaps.end());
+    state.counters["gap_median_ms"] = median(gaps);
+    state.counters["gap_max_ms"] = *std::max_element(gaps.begin(), gaps.end());
+}
+BENCHMARK(BM_ClockPacedTransfer)->Iterations(kRuns)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The editor sends through its dialog's port while a zero-interval timer measures the longest
 // gap between two turns of the event loop.

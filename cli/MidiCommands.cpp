@@ -136,7 +136,7 @@ int cmdSend(const Preset& preset, const QString& portArg, int slot, MidiApiChoic
 
     const bool bar = isatty(STDERR_FILENO) != 0;
     const TransferOutcome outcome =
-        transferDump(blocks, port, TransferClock::steady(), g_interrupted,
+        transferDump(blocks, port, g_interrupted,
                      bar ? std::function<void(int)>(drawProgress) : std::function<void(int)>());
     if (bar)
         std::fputc('\n', stderr);

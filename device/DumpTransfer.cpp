@@ -12,12 +12,10 @@ TransferClock TransferClock::steady() {
             [](TransferTime t) { std::this_thread::sleep_until(t); }};
 }
 
-TransferOutcome transferDump(const DumpBlocks& blocks, MidiOutPort& port,
-                             const TransferClock& clock, const std::atomic<bool>& cancel,
-                             const std::function<void(int)>& progress) {
+TransferOutcome paceBlocks(const TransferSchedule& schedule, const TransferClock& clock,
+                           const HandOver& handOver) {
     TransferOutcome outcome;
     outcome.start = clock.now();
-    const auto deadline = [&](int i) { return outcome.start + i * kBlockPause; };
     const auto stop = [&](TransferOutcome::Kind kind, int block, std::string error) {
         outcome.kind = kind;
         outcome.failedBlock = block;
@@ -26,26 +24,39 @@ TransferOutcome transferDump(const DumpBlocks& blocks, MidiOutPort& port,
         return outcome;
     };
 
+    TransferTime handedAt = outcome.start;
     for (int i = 0; i < kDumpBlocks; ++i) {
         if (i > 0)
-            clock.sleepUntil(deadline(i));
-        if (cancel.load())
+            clock.sleepUntil(handedAt + schedule.pause);
+        if (schedule.cancel.load())
             return stop(TransferOutcome::Kind::Cancelled, -1, {});
-        const DumpBlock& block = blocks[static_cast<std::size_t>(i)];
-        if (!isWellFormedBlock(block))
-            return stop(TransferOutcome::Kind::Failed, i, "the block is not a well-formed message");
-        const MidiStatus status = port.send(block);
+        const MidiStatus status = handOver(schedule.blocks[static_cast<std::size_t>(i)]);
+        // Taken after the call: the surface's time starts when the message has left our hands.
+        handedAt = clock.now();
         if (!status.ok())
             return stop(TransferOutcome::Kind::Failed, i, status.detail);
         outcome.handedOver = i + 1;
-        if (progress)
-            progress(outcome.handedOver);
+        if (schedule.progress)
+            schedule.progress(outcome.handedOver);
     }
-    // The pause after the last block belongs to the transfer too.
-    clock.sleepUntil(deadline(kDumpBlocks));
+    clock.sleepUntil(handedAt + schedule.pause);
     outcome.kind = TransferOutcome::Kind::Sent;
     outcome.end = clock.now();
     return outcome;
+}
+
+TransferOutcome transferDump(const DumpBlocks& blocks, MidiOutPort& port,
+                             const std::atomic<bool>& cancel,
+                             const std::function<void(int)>& progress) {
+    for (int i = 0; i < kDumpBlocks; ++i) {
+        if (!isWellFormedBlock(blocks[static_cast<std::size_t>(i)])) {
+            TransferOutcome outcome;
+            outcome.failedBlock = i;
+            outcome.error = "block " + std::to_string(i + 1) + " is not a well-formed message";
+            return outcome;
+        }
+    }
+    return port.transfer({blocks, kBlockPause, cancel, progress});
 }
 
 } // namespace qob

@@ -2,10 +2,13 @@
 #pragma once
 
 #include "device/DeviceDump.h"
+#include "device/MidiStatus.h"
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 namespace qob {
@@ -17,7 +20,7 @@ inline constexpr std::chrono::milliseconds kBlockPause{10};
 
 using TransferTime = std::chrono::steady_clock::time_point;
 
-// Where the transfer reads the time and waits; tests put a simulated clock here.
+// Where a clock-paced port reads the time and waits; tests put a simulated clock here.
 struct TransferClock {
     std::function<TransferTime()> now;
     std::function<void(TransferTime)> sleepUntil;
@@ -25,10 +28,18 @@ struct TransferClock {
     static TransferClock steady();
 };
 
+// Everything a port needs for one paced transfer.
+struct TransferSchedule {
+    const DumpBlocks& blocks;
+    std::chrono::milliseconds pause = kBlockPause;
+    const std::atomic<bool>& cancel;                // looked at before every block
+    std::function<void(int handedOver)> progress{}; // after each block, on the sending thread
+};
+
 struct TransferOutcome {
     enum class Kind { Sent, Cancelled, Failed };
     Kind kind = Kind::Failed;
-    int handedOver = 0;   // blocks given to the port
+    int handedOver = 0;   // blocks given to the service
     int failedBlock = -1; // 0-based number of the block that failed
     std::string error;    // what failed, in the backend's words
     TransferTime start{};
@@ -36,13 +47,20 @@ struct TransferOutcome {
     bool sent() const { return kind == Kind::Sent; }
 };
 
-// Hands the blocks to the port in order, block i no earlier than start + i * kBlockPause, and
-// returns no earlier than start + 192 * kBlockPause. Deadlines are absolute, so a late block
-// does not push the rest back. Each block is checked before it goes out; `cancel` is looked at
-// before every block, so a cancelled transfer stops after the block in hand. `progress` gets
-// the number handed over so far, after each block.
+// Hands one whole message to the service.
+using HandOver = std::function<MidiStatus(std::span<const std::uint8_t> message)>;
+
+// The pacing of a port that can only hand over one message at a time: each block goes no
+// earlier than `pause` after the previous hand-over returned, measured afresh every time, so a
+// stall makes the transfer longer and never packs the blocks after it closer together. The
+// pause after the last block belongs to the transfer too.
+TransferOutcome paceBlocks(const TransferSchedule& schedule, const TransferClock& clock,
+                           const HandOver& handOver);
+
+// Checks every block first, so that a malformed one stops the transfer before anything reaches
+// the surface, then gives the whole schedule to the port.
 TransferOutcome transferDump(const DumpBlocks& blocks, MidiOutPort& port,
-                             const TransferClock& clock, const std::atomic<bool>& cancel,
+                             const std::atomic<bool>& cancel,
                              const std::function<void(int handedOver)>& progress = {});
 
 } // namespace qob

@@ -16,8 +16,11 @@ enum class MidiApiChoice { Automatic, Alsa, Jack };
 // "alsa" or "jack"; nothing for any other word.
 std::optional<MidiApiChoice> midiApiFromName(std::string_view name);
 
-// The system's MIDI output. Every listing and every open looks for the service afresh, so a
+// The system's MIDI output: the ALSA sequencer through RtMidi, paced on `alsaClock`, or JACK
+// through a client of our own. Every listing and every open looks for the service afresh, so a
 // JACK server started while the editor runs is found.
-std::shared_ptr<MidiOutService> makeRtMidiService(MidiApiChoice choice = MidiApiChoice::Automatic);
+std::shared_ptr<MidiOutService>
+makeRtMidiService(MidiApiChoice choice = MidiApiChoice::Automatic,
+                  TransferClock alsaClock = TransferClock::steady());
 
 } // namespace qob

@@ -6,6 +6,13 @@ build=${1:-build}
 # The window benchmarks need no display.
 QT_QPA_PLATFORM=offscreen "$build/main_window_bench"
 "$build/startup_bench"
-# The transfer needs a MIDI service: a private JACK server with the dummy driver.
-QT_QPA_PLATFORM=offscreen JACK_NO_START_SERVER=1 \
-  timeout 300 bash "$(dirname "$0")/with-jack.sh" "$build/transfer_bench"
+# The transfer needs a MIDI service: a private JACK server with the dummy driver at short and
+# long periods, then a private PipeWire.
+for period in 64 128 1024 2048; do
+  echo "== transfer through jackd, period $period"
+  QT_QPA_PLATFORM=offscreen JACK_NO_START_SERVER=1 QOB_JACK_PERIOD=$period \
+    timeout 300 bash "$(dirname "$0")/with-jack.sh" "$build/transfer_bench"
+done
+echo "== transfer through PipeWire's JACK interface"
+QT_QPA_PLATFORM=offscreen timeout 300 bash "$(dirname "$0")/with-pipewire.sh" \
+  "$build/transfer_bench" --benchmark_filter=Jack

@@ -12,6 +12,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev
   valgrind
   jackd2
+  pipewire pipewire-jack wireplumber dbus-daemon  # the JACK tests under PipeWire too
   fonts-liberation
   xvfb xauth xdotool x11-utils imagemagick openbox
   python3-mido

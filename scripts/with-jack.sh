@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # with-jack.sh CMD [ARGS...]: runs CMD with a private JACK server (dummy driver, no sound
 # device needed) and stops the server afterwards, also when CMD fails or is interrupted.
-# CMD sees the server through JACK_DEFAULT_SERVER.
+# CMD sees the server through JACK_DEFAULT_SERVER. QOB_JACK_PERIOD sets its period (128);
+# QOB_JACK_SYNC=1 makes it wait for late clients instead of dropping their cycle.
 set -euo pipefail
 
 if [ $# -eq 0 ]; then
@@ -18,7 +19,11 @@ export JACK_NO_START_SERVER=1
 export JACK_NO_AUDIO_RESERVATION=1
 
 log=$(mktemp)
-jackd -r -d dummy -r 48000 -p 128 >"$log" 2>&1 &
+sync=()
+if [ -n "${QOB_JACK_SYNC:-}" ]; then
+  sync=(-S)
+fi
+jackd "${sync[@]}" -r -d dummy -r 48000 -p "${QOB_JACK_PERIOD:-128}" >"$log" 2>&1 &
 jack_pid=$!
 
 stop_jack() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Editing without losing work: the document's modified state and history, the question before
 // edits are lost, Save and Save As, copy and paste, fill a row, keys, dropped files, the title.
+#include "device/DeviceDump.h"
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
 #include "ui/assign/ElementSetupForm.h"
@@ -345,7 +346,7 @@ TEST_F(EditingTest, DropsOpenOnePresetAndExplainTheRest) {
     drop({path("notes.txt")});
     drop({path("drop.QOB"), path("notes.txt")});
     ASSERT_EQ(messages.size(), 4);
-    EXPECT_EQ(messages[0], "Only a .qob file can be dropped here.");
+    EXPECT_EQ(messages[0], "Only a .qob or .syx file can be dropped here.");
     EXPECT_EQ(messages[1], path("notes.txt"));
     EXPECT_EQ(messages[2], "Drop one file at a time.");
     EXPECT_EQ(preset.Name, "Mix Default");
@@ -361,6 +362,41 @@ TEST_F(EditingTest, DropsOpenOnePresetAndExplainTheRest) {
     QDragEnterEvent enter(QPoint(300, 500), Qt::CopyAction, &mime, Qt::NoButton, {});
     QApplication::sendEvent(w.get(), &enter);
     EXPECT_FALSE(enter.isAccepted());
+}
+
+// A capture of a transfer reads back as an unsaved preset with the dump's slot; a broken one
+// changes nothing.
+TEST_F(EditingTest, DroppedDumpReadsThePresetBack) {
+    Preset sent = preset;
+    sent.Name = "From Dump";
+    sent.Elements[3].Daw.Explain = "Pan X";
+    std::string syx;
+    for (const DumpBlock& block : makeDumpBlocks(*BuildDeviceDump(sent).image, 5))
+        syx.append(reinterpret_cast<const char*>(block.data()), block.size());
+    test::writeBytes(path("capture.SYX"), syx);
+    test::writeBytes(path("broken.syx"), syx.substr(0, syx.size() - 20));
+
+    drop({path("broken.syx")});
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages[0], "No preset could be read from this dump.");
+    EXPECT_EQ(preset.Name, "Mix Default");
+
+    messages.clear();
+    drop({path("capture.SYX")});
+    EXPECT_EQ(panel("Label_Preset_Name"), "From Dump");
+    EXPECT_EQ(preset.PresetIndex, 5);
+    EXPECT_EQ(preset.Elements[3].Daw.Explain, "Pan X");
+    EXPECT_TRUE(doc->isModified());
+    EXPECT_EQ(doc->currentFile(), QString());
+    EXPECT_EQ(w->windowTitle(), "*Untitled" + kTitleEnd);
+    // What the dump could not carry is said, not hidden.
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].contains("capture.SYX"));
+
+    // Not lost unasked: the next drop asks first, and Cancel keeps it.
+    drop({path("broken.syx")});
+    EXPECT_EQ(questions, QStringList{"Untitled"});
+    EXPECT_EQ(preset.Name, "From Dump");
 }
 
 TEST_F(EditingTest, KeysEscAndTheHelp) {

@@ -23,16 +23,11 @@ public:
 
     std::string name() const override { return m_name; }
 
-    MidiStatus send(std::span<const std::uint8_t> message) override {
-        const std::lock_guard lock(m_mutex);
-        if (m_closed)
-            return {kMidiInvalidHandle, "the port is closed"};
-        if (static_cast<int>(m_sent.size()) == failAt)
-            return {kMidiError, "the recorder was told to fail"};
-        m_sent.push_back({{message.begin(), message.end()}, now ? now() : TransferTime{}});
-        if (onSend)
-            onSend(static_cast<int>(m_sent.size()));
-        return {};
+    // Paced on `clock` like the ALSA port, so a test sees the same rule at work.
+    TransferOutcome transfer(const TransferSchedule& schedule) override {
+        return paceBlocks(schedule, clock, [this](std::span<const std::uint8_t> message) {
+            return record(message);
+        });
     }
 
     MidiStatus close() override {
@@ -56,13 +51,26 @@ public:
     }
 
     // Set before use.
-    std::function<TransferTime()> now;
+    TransferClock clock = TransferClock::steady();
+    std::function<TransferTime()> now;     // the time a message is recorded at
     std::function<void(int count)> onSend; // after each recorded message, on the sending thread
     int failAt = -1;                       // the message with this index fails
     std::optional<int> connections;
     int closes = 0;
 
 private:
+    MidiStatus record(std::span<const std::uint8_t> message) {
+        const std::lock_guard lock(m_mutex);
+        if (m_closed)
+            return {kMidiInvalidHandle, "the port is closed"};
+        if (static_cast<int>(m_sent.size()) == failAt)
+            return {kMidiError, "the recorder was told to fail"};
+        m_sent.push_back({{message.begin(), message.end()}, now ? now() : clock.now()});
+        if (onSend)
+            onSend(static_cast<int>(m_sent.size()));
+        return {};
+    }
+
     mutable std::mutex m_mutex;
     std::string m_name;
     std::vector<Sent> m_sent;

@@ -3,88 +3,115 @@
 
 #include "device/JackConnections.h"
 
-#include <RtMidi.h>
 #include <jack/jack.h>
+#include <jack/midiport.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
-#include <mutex>
 #include <thread>
 
 namespace qob::test {
 
+namespace {
+// Room for a few transfers; the process callback never allocates.
+constexpr std::size_t kCapacity = 8192;
+constexpr std::size_t kMaxBytes = 64;
+} // namespace
+
 struct JackReceiver::Impl {
-    mutable std::mutex mutex;
-    std::vector<std::vector<std::uint8_t>> messages;
-    std::string rtError;
-    std::unique_ptr<RtMidiIn> in;
-    jack_client_t* jack = nullptr; // for looking up and connecting ports
+    struct Slot {
+        std::uint32_t frame;
+        std::uint32_t size;
+        std::array<std::uint8_t, kMaxBytes> bytes;
+    };
+    std::vector<Slot> slots = std::vector<Slot>(kCapacity);
+    std::atomic<std::size_t> count{0}; // slots below it are complete
+    jack_client_t* jack = nullptr;
+    jack_port_t* in = nullptr;
     std::atomic<int> xruns{0};
 
-    static void onMessage(double, std::vector<unsigned char>* message, void* self) {
-        auto* impl = static_cast<Impl*>(self);
-        const std::lock_guard lock(impl->mutex);
-        impl->messages.emplace_back(message->begin(), message->end());
+    static int onProcess(jack_nframes_t nframes, void* arg) {
+        auto* self = static_cast<Impl*>(arg);
+        void* buffer = jack_port_get_buffer(self->in, nframes);
+        const jack_nframes_t cycleStart = jack_last_frame_time(self->jack);
+        std::size_t n = self->count.load(std::memory_order_relaxed);
+        const jack_nframes_t events = jack_midi_get_event_count(buffer);
+        for (jack_nframes_t e = 0; e < events && n < kCapacity; ++e) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, buffer, e) != 0)
+                continue;
+            Slot& slot = self->slots[n++];
+            slot.frame = cycleStart + event.time;
+            slot.size = static_cast<std::uint32_t>(std::min(event.size, kMaxBytes));
+            std::copy_n(event.buffer, slot.size, slot.bytes.begin());
+        }
+        self->count.store(n, std::memory_order_release);
+        return 0;
     }
     static int onXrun(void* self) {
         ++static_cast<Impl*>(self)->xruns;
         return 0;
     }
-    static void onError(RtMidiError::Type type, const std::string& text, void* self) {
-        if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING)
-            static_cast<Impl*>(self)->rtError = text;
-    }
 };
 
 JackReceiver::JackReceiver(const std::string& clientName) : m_impl(std::make_unique<Impl>()) {
     jack_status_t status{};
-    m_impl->jack = jack_client_open((clientName + "-ctl").c_str(), JackNoStartServer, &status);
+    m_impl->jack = jack_client_open(clientName.c_str(),
+                                    jack_options_t(JackNoStartServer | JackUseExactName), &status);
     if (!m_impl->jack) {
-        m_error = "no JACK server";
+        m_error = "no JACK server, or the name " + clientName + " is taken";
         return;
     }
+    m_impl->in = jack_port_register(m_impl->jack, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    if (!m_impl->in) {
+        m_error = "the server gave no input port";
+        return;
+    }
+    jack_set_process_callback(m_impl->jack, &Impl::onProcess, m_impl.get());
     jack_set_xrun_callback(m_impl->jack, &Impl::onXrun, m_impl.get());
-    jack_activate(m_impl->jack);
-    try {
-        m_impl->in = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, clientName);
-        m_impl->in->setErrorCallback(&Impl::onError, m_impl.get());
-        // SysEx is what we are here for; RtMidi ignores it unless told otherwise.
-        m_impl->in->ignoreTypes(false, true, true);
-        m_impl->in->setCallback(&Impl::onMessage, m_impl.get());
-        m_impl->in->openVirtualPort("in");
-    } catch (const RtMidiError& e) {
-        m_error = e.getMessage();
+    if (jack_activate(m_impl->jack) != 0) {
+        m_error = "the server would not run the receiver";
         return;
     }
-    if (!m_impl->rtError.empty())
-        m_error = m_impl->rtError;
     m_portName = clientName + ":in";
-    if (!jack_port_by_name(m_impl->jack, m_portName.c_str()))
-        m_error = "the receiver's port " + m_portName + " does not show";
 }
 
 JackReceiver::~JackReceiver() {
-    m_impl->in.reset();
     if (m_impl->jack)
         jack_client_close(m_impl->jack);
 }
 
+std::uint32_t JackReceiver::sampleRate() const {
+    return m_impl->jack ? jack_get_sample_rate(m_impl->jack) : 0;
+}
+
+std::vector<JackReceiver::Event> JackReceiver::events() const {
+    const std::size_t n = m_impl->count.load(std::memory_order_acquire);
+    std::vector<Event> events;
+    events.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Impl::Slot& slot = m_impl->slots[i];
+        events.push_back({{slot.bytes.begin(), slot.bytes.begin() + slot.size}, slot.frame});
+    }
+    return events;
+}
+
 std::vector<std::vector<std::uint8_t>> JackReceiver::messages() const {
-    const std::lock_guard lock(m_impl->mutex);
-    return m_impl->messages;
+    std::vector<std::vector<std::uint8_t>> messages;
+    for (Event& e : events())
+        messages.push_back(std::move(e.bytes));
+    return messages;
 }
 
 bool JackReceiver::waitFor(std::size_t count, std::chrono::milliseconds timeout) const {
     const auto until = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        {
-            const std::lock_guard lock(m_impl->mutex);
-            if (m_impl->messages.size() >= count)
-                return true;
-        }
+    while (m_impl->count.load() < count) {
         if (std::chrono::steady_clock::now() >= until)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    return true;
 }
 
 std::vector<std::string> JackReceiver::outputsNamed(const std::string& part) const {

@@ -10,9 +10,14 @@
 namespace qob::test {
 
 // A MIDI input on the JACK server named by JACK_DEFAULT_SERVER at construction, that keeps
-// every message it receives, System Exclusive included.
+// every message it receives, System Exclusive included, with the frame it arrived at.
 class JackReceiver {
 public:
+    struct Event {
+        std::vector<std::uint8_t> bytes;
+        std::uint32_t frame; // the cycle's first frame plus the event's offset in it
+    };
+
     explicit JackReceiver(const std::string& clientName);
     ~JackReceiver();
     JackReceiver(const JackReceiver&) = delete;
@@ -22,8 +27,10 @@ public:
     const std::string& error() const { return m_error; }
     // Full JACK name of the input, "client:in".
     const std::string& portName() const { return m_portName; }
+    std::uint32_t sampleRate() const;
 
     std::vector<std::vector<std::uint8_t>> messages() const;
+    std::vector<Event> events() const;
     // True once `count` messages arrived; false after `timeout`.
     bool waitFor(std::size_t count, std::chrono::milliseconds timeout) const;
 

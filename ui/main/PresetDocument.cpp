@@ -103,6 +103,15 @@ void PresetDocument::loaded(const QString& file) {
     setClean(file);
 }
 
+void PresetDocument::imported() {
+    m_stack.clear();
+    m_lastStep = m_preset;
+    m_savedText.clear(); // no file text equals an empty one
+    m_file.clear();
+    m_modified = true;
+    emit statusChanged();
+}
+
 void PresetDocument::saved(const QString& file) {
     setClean(file);
 }

@@ -31,6 +31,9 @@ public:
     // The preset now holds what `file` holds (empty: a file that Save must not write, such as the
     // default preset): not modified, and a fresh history.
     void loaded(const QString& file);
+    // The preset was replaced by one that no file holds yet (read back from a dump): a fresh
+    // history, no current file, and modified, so that it is not lost unasked.
+    void imported();
     // The preset was written to `file`; the history stays.
     void saved(const QString& file);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main/frmMain.h"
 
+#include "device/DumpImport.h"
 #include "device/DumpTransfer.h"
 #include "device/MidiOutPort.h"
 #include "device/RtMidiPort.h"
@@ -48,6 +49,7 @@ namespace {
 const char* const kSaveFailedText = "Couldn't save QOB-TANDRIX Preset File!";
 const char* const kProgramTitle = "QOB-TANDRIX Editor";
 const char* const kPresetSuffix = "qob";
+const char* const kDumpSuffix = "syx";
 
 // The keys of the main window, in the order the help lists them.
 struct KeyAction {
@@ -115,7 +117,8 @@ const char* const kPaintedKeys[][2] = {
 };
 const char* const kPointerHelp =
     "Point at a control to see its assignment; click it to change it. Drag the window by any "
-    "bare part of the panel. Drop a .qob file on it to open that file.";
+    "bare part of the panel. Drop a .qob file on it to open that file, or a .syx capture of a "
+    "transfer to read the preset back from it.";
 
 // "[*]" in a title is Qt's place for the modified mark; a file name may hold it literally.
 QString titleSafe(QString name) {
@@ -186,6 +189,10 @@ void frmMain::setUp() {
     m_dropKinds.push_back({QString::fromLatin1(kPresetSuffix), [this](const QString& path) {
                                if (okToLoseChanges())
                                    openPresetPath(path);
+                           }});
+    m_dropKinds.push_back({QString::fromLatin1(kDumpSuffix), [this](const QString& path) {
+                               if (okToLoseChanges())
+                                   importDumpPath(path);
                            }});
     setUpWindow();
     buildPanel();
@@ -323,6 +330,29 @@ void frmMain::openPresetPath(const QString& path) {
     if (loadPreset(path))
         m_document->loaded(isDefaultPreset(path) ? QString() : QFileInfo(path).absoluteFilePath());
     Display_Current_Element();
+}
+
+void frmMain::importDumpPath(const QString& path) {
+    const DumpImport result = importDumpFile(path);
+    if (!result.preset) {
+        // Like a bad .qob file: nothing changes.
+        m_seams.showMessage(QStringLiteral("No preset could be read from this dump."),
+                            QString::fromStdString(result.error));
+        return;
+    }
+    m_preset = *result.preset;
+    m_document->imported();
+    Display_Current_Element();
+    if (result.notes.empty())
+        return;
+    QStringList notes;
+    for (const std::string& note : result.notes)
+        notes << QString::fromStdString(note);
+    m_seams.showMessage(
+        QStringLiteral("The preset was read from %1. A dump does not carry everything a preset "
+                       "file does:")
+            .arg(QFileInfo(path).fileName()),
+        notes.join(QLatin1Char('\n')));
 }
 
 QString frmMain::documentsFolder() const {

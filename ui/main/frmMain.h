@@ -73,6 +73,8 @@ public:
     // Loads `path` (a message on failure) and redraws the panel either way. Asks nothing: the
     // callers that replace edits ask first.
     void openPresetPath(const QString& path);
+    // Reads a .syx capture of a transfer back into the preset (a message when it cannot).
+    void importDumpPath(const QString& path);
     void openPresetFile();
     // Writes the current file; without one, as Save As. True when the preset was written.
     bool savePresetFile();

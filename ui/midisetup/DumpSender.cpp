@@ -18,7 +18,7 @@ void DumpSender::start(const DumpBlocks& blocks, std::shared_ptr<MidiOutPort> po
     m_cancel = false;
     m_running = true;
     const int run = ++m_run;
-    m_thread = std::thread([this, run, blocks, port = std::move(port), clock = clock] {
+    m_thread = std::thread([this, run, blocks, port = std::move(port)] {
         const auto progress = [this, run](int handedOver) {
             QMetaObject::invokeMethod(
                 this,
@@ -28,7 +28,7 @@ void DumpSender::start(const DumpBlocks& blocks, std::shared_ptr<MidiOutPort> po
                 },
                 Qt::QueuedConnection);
         };
-        const TransferOutcome outcome = transferDump(blocks, *port, clock, m_cancel, progress);
+        const TransferOutcome outcome = transferDump(blocks, *port, m_cancel, progress);
         QMetaObject::invokeMethod(
             this,
             [this, run, outcome] {

@@ -27,7 +27,6 @@ public:
     // unless another run has started by then.
     void stop();
 
-    TransferClock clock = TransferClock::steady();
     std::function<void(int handedOver)> onProgress;
     std::function<void(const TransferOutcome& outcome)> onFinished;
 

@@ -1,0 +1,347 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "device/JackMidiPort.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace qob {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// PipeWire's JACK makes a connection a moment after jack_connect returns.
+constexpr auto kLinkWait = 1s;
+// How often the sending thread looks at what the process callback did.
+constexpr auto kPoll = 1ms;
+// A process callback that stops coming means the server stopped answering.
+constexpr auto kCycleWait = 5s;
+// A new connection carries data from a later cycle on; let a few cycles pass first.
+constexpr int kSettleCycles = 2;
+constexpr auto kConnectSettle = 50ms;
+
+// libjack prints its complaints to stderr; keep them for our own report instead. The first
+// one since an attempt names the cause, the later ones its consequences.
+std::mutex g_messageMutex;
+std::string g_message;
+
+void keepMessage(const char* text) {
+    const std::lock_guard lock(g_messageMutex);
+    if (g_message.empty() && text)
+        g_message = text;
+}
+
+void routeMessages() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        jack_set_error_function(keepMessage);
+        jack_set_info_function(keepMessage);
+    });
+}
+
+std::string takeMessage() {
+    const std::lock_guard lock(g_messageMutex);
+    return std::exchange(g_message, {});
+}
+
+std::string serverName() {
+    const char* server = std::getenv("JACK_DEFAULT_SERVER");
+    return std::string("the JACK server '") + (server && *server ? server : "default") + "'";
+}
+
+// Whole frames between two frame times, across the counter's wrap-around.
+std::int64_t framesFrom(jack_nframes_t from, jack_nframes_t to) {
+    return static_cast<std::int32_t>(to - from);
+}
+
+// One client on the server: the port list is read, the name resolved and the port opened on
+// it, so what the user chose is what gets connected.
+class JackOut : public MidiOutPort {
+public:
+    static std::unique_ptr<JackOut> connect(MidiStatus& status) {
+        routeMessages();
+        takeMessage();
+        jack_status_t js{};
+        jack_client_t* client = jack_client_open(kVirtualPortName, JackNoStartServer, &js);
+        if (!client) {
+            std::string why = (js & JackServerFailed) ? "no JACK server is running"
+                                                      : "the JACK server refused a client";
+            why += " (" + serverName() + ")";
+            if (const std::string said = takeMessage(); !said.empty())
+                why += ": " + said;
+            status = {kMidiNoService, why};
+            return nullptr;
+        }
+        auto out = std::unique_ptr<JackOut>(new JackOut(client));
+        jack_on_shutdown(client, &JackOut::onShutdown, out.get());
+        return out;
+    }
+
+    ~JackOut() override { release(); }
+    JackOut(const JackOut&) = delete;
+    JackOut& operator=(const JackOut&) = delete;
+
+    std::vector<std::string> inputs() const {
+        std::vector<std::string> names;
+        if (const char** ports =
+                jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+            for (int i = 0; ports[i]; ++i)
+                names.emplace_back(ports[i]);
+            jack_free(ports);
+        }
+        return names;
+    }
+
+    // Our output port, active; connected to `target` unless it is empty.
+    MidiStatus openPort(const std::string& target) {
+        m_port = jack_port_register(m_client, kVirtualPortName, JACK_DEFAULT_MIDI_TYPE,
+                                    JackPortIsOutput, 0);
+        if (!m_port)
+            return {kMidiError, "the JACK server would not give us a MIDI port"};
+        m_rate = jack_get_sample_rate(m_client);
+        jack_set_process_callback(m_client, &JackOut::onProcess, this);
+        if (jack_activate(m_client) != 0)
+            return {kMidiError, "the JACK server would not run our client"};
+        m_active = true;
+        m_name = target.empty() ? kVirtualPortName : target;
+        if (target.empty())
+            return {};
+        const int rc = jack_connect(m_client, jack_port_name(m_port), target.c_str());
+        if (rc != 0 && rc != EEXIST)
+            return {kMidiError, "could not connect to " + target};
+        if (!waitFor([&] { return jack_port_connected_to(m_port, target.c_str()) != 0; },
+                     kLinkWait))
+            return {kMidiError, "could not connect to " + target +
+                                    ": the connection did not "
+                                    "come up within " +
+                                    std::to_string(kLinkWait.count()) + " s"};
+        const std::uint64_t seen = m_cycles.load();
+        waitFor([&] { return m_cycles.load() >= seen + kSettleCycles; }, kLinkWait);
+        std::this_thread::sleep_for(kConnectSettle);
+        return {};
+    }
+
+    std::string name() const override { return m_name; }
+
+    TransferOutcome transfer(const TransferSchedule& schedule) override {
+        const std::lock_guard lock(m_mutex);
+        TransferOutcome outcome;
+        outcome.start = Clock::now();
+        const auto finish = [&](TransferOutcome::Kind kind, std::string error) {
+            outcome.kind = kind;
+            outcome.handedOver = m_next.load();
+            if (kind == TransferOutcome::Kind::Failed)
+                outcome.failedBlock = outcome.handedOver;
+            outcome.error = std::move(error);
+            outcome.end = Clock::now();
+            return outcome;
+        };
+        if (!m_active)
+            return finish(TransferOutcome::Kind::Failed, "the port is closed");
+        if (m_gone.load())
+            return finish(TransferOutcome::Kind::Failed, "the JACK server has stopped");
+
+        m_blocks = schedule.blocks;
+        m_spacing = static_cast<jack_nframes_t>(m_rate * schedule.pause.count() / 1000);
+        m_next.store(0);
+        m_done.store(false);
+        m_stop.store(false);
+        m_running.store(true, std::memory_order_release);
+
+        int reported = 0;
+        auto lastMove = Clock::now();
+        std::uint64_t lastCycle = m_cycles.load();
+        for (;;) {
+            const int next = m_next.load(std::memory_order_acquire);
+            for (; reported < next; ++reported)
+                if (schedule.progress)
+                    schedule.progress(reported + 1);
+            if (m_done.load()) {
+                m_running.store(false);
+                return finish(TransferOutcome::Kind::Sent, {});
+            }
+            if (m_gone.load()) {
+                m_running.store(false);
+                return finish(TransferOutcome::Kind::Failed, "the JACK server has stopped");
+            }
+            if (schedule.cancel.load()) {
+                stopCallback();
+                return finish(TransferOutcome::Kind::Cancelled, {});
+            }
+            const std::uint64_t cycle = m_cycles.load();
+            if (cycle != lastCycle) {
+                lastCycle = cycle;
+                lastMove = Clock::now();
+            } else if (Clock::now() - lastMove > kCycleWait) {
+                stopCallback();
+                return finish(TransferOutcome::Kind::Failed, "the JACK server stopped answering");
+            }
+            std::this_thread::sleep_for(kPoll);
+        }
+    }
+
+    MidiStatus close() override {
+        const std::lock_guard lock(m_mutex);
+        if (!m_client)
+            return {kMidiInvalidHandle, "the port is already closed"};
+        const bool gone = m_gone.load();
+        release();
+        if (gone)
+            return {kMidiError, "the JACK server stopped while the port was open"};
+        return {};
+    }
+
+    std::optional<int> connectionCount() override {
+        const std::lock_guard lock(m_clientMutex);
+        if (!m_port || m_gone.load())
+            return 0;
+        return jack_port_connected(m_port);
+    }
+
+private:
+    explicit JackOut(jack_client_t* client) : m_client(client) {}
+
+    template <typename Done> static bool waitFor(Done done, Clock::duration limit) {
+        const auto until = Clock::now() + limit;
+        while (!done()) {
+            if (Clock::now() >= until)
+                return false;
+            std::this_thread::sleep_for(kPoll);
+        }
+        return true;
+    }
+
+    // Lets the callback see the stop and leave the schedule before the blocks may change.
+    void stopCallback() {
+        m_stop.store(true);
+        const std::uint64_t seen = m_cycles.load();
+        waitFor([&] { return m_gone.load() || m_cycles.load() >= seen + 2; }, 1s);
+        m_running.store(false);
+    }
+
+    void release() {
+        const std::lock_guard lock(m_clientMutex);
+        if (!m_client)
+            return;
+        // After the server went away, libjack's client is only half there: closing it can
+        // crash, so it is left as it is.
+        if (!m_gone.load()) {
+            if (m_active)
+                jack_deactivate(m_client);
+            jack_client_close(m_client);
+        }
+        m_client = nullptr;
+        m_port = nullptr;
+        m_active = false;
+    }
+
+    static void onShutdown(void* self) { static_cast<JackOut*>(self)->m_gone = true; }
+
+    // Writes each due block at its own frame: the first at once, every later one exactly the
+    // pause after the previous one, or at the start of this cycle if that moment has passed
+    // (a stalled cycle), counting the next pause from there. Time is counted in our own cycles,
+    // not read from the server: a callback that runs late reads the next cycle's start there,
+    // which would place the block a period too early. A cycle we miss only lengthens a gap.
+    static int onProcess(jack_nframes_t nframes, void* arg) {
+        auto* self = static_cast<JackOut*>(arg);
+        void* buffer = jack_port_get_buffer(self->m_port, nframes);
+        jack_midi_clear_buffer(buffer);
+        self->m_cycles.fetch_add(1);
+        const jack_nframes_t cycleStart = self->m_frames;
+        self->m_frames += nframes;
+        if (!self->m_running.load(std::memory_order_acquire) || self->m_done.load() ||
+            self->m_stop.load())
+            return 0;
+        int next = self->m_next.load(std::memory_order_relaxed);
+        while (next < kDumpBlocks) {
+            jack_nframes_t offset = 0;
+            if (next > 0) {
+                const std::int64_t ahead =
+                    framesFrom(cycleStart, self->m_lastFrame + self->m_spacing);
+                if (ahead >= static_cast<std::int64_t>(nframes))
+                    break;
+                offset = ahead > 0 ? static_cast<jack_nframes_t>(ahead) : 0;
+            }
+            const DumpBlock& block = self->m_blocks[static_cast<std::size_t>(next)];
+            if (jack_midi_event_write(buffer, offset, block.data(), block.size()) != 0)
+                break; // no room left in this cycle's buffer: the next cycle takes it
+            self->m_lastFrame = cycleStart + offset;
+            self->m_next.store(++next, std::memory_order_release);
+        }
+        // The pause after the last block is part of the transfer.
+        if (next == kDumpBlocks &&
+            framesFrom(self->m_lastFrame + self->m_spacing, cycleStart + nframes) >= 0)
+            self->m_done.store(true);
+        return 0;
+    }
+
+    std::mutex m_mutex;       // one transfer or close at a time
+    std::mutex m_clientMutex; // the client's lifetime against questions from other threads
+    jack_client_t* m_client;
+    jack_port_t* m_port = nullptr;
+    bool m_active = false;
+    std::string m_name;
+    jack_nframes_t m_rate = 48000;
+    std::atomic<bool> m_gone{false};
+    std::atomic<std::uint64_t> m_cycles{0};
+
+    // Shared with the process callback: set before m_running, read after it.
+    DumpBlocks m_blocks{};
+    jack_nframes_t m_spacing = 0;
+    jack_nframes_t m_frames = 0;    // the callback's own: frames of the cycles it saw
+    jack_nframes_t m_lastFrame = 0; // the callback's own: where the last block went
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_done{false};
+    std::atomic<int> m_next{0};
+};
+
+class JackService : public MidiOutService {
+public:
+    PortListing listPorts() override {
+        PortListing listing;
+        listing.service = "JACK";
+        const auto out = JackOut::connect(listing.status);
+        if (out)
+            listing.names = out->inputs();
+        return listing;
+    }
+
+    OpenResult open(int device) override {
+        MidiStatus status;
+        std::shared_ptr<JackOut> out = JackOut::connect(status);
+        if (!out)
+            return {status, nullptr};
+        std::string target;
+        if (device != kMidiMapperDevice) {
+            const std::vector<std::string> names = out->inputs();
+            if (device < 0 || device >= static_cast<int>(names.size()))
+                return {{kMidiBadDevice, "no output port has device number " +
+                                             std::to_string(device) + ": JACK lists " +
+                                             std::to_string(names.size()) + " port(s)"},
+                        nullptr};
+            target = names[static_cast<std::size_t>(device)];
+        }
+        status = out->openPort(target);
+        if (!status.ok())
+            return {status, nullptr};
+        return {{}, out};
+    }
+};
+
+} // namespace
+
+std::shared_ptr<MidiOutService> makeJackMidiService() {
+    return std::make_shared<JackService>();
+}
+
+} // namespace qob
