@@ -154,6 +154,10 @@ public:
         Backend backend = connectAlsa();
         if (!backend.out)
             return {backend.status, nullptr};
+        return openOn(std::move(backend), device);
+    }
+
+    OpenResult openOn(Backend backend, int device) {
         ErrorSink& sink = *backend.sink;
         try {
             const int count = static_cast<int>(backend.out->getPortCount());
@@ -176,6 +180,24 @@ public:
         } catch (const RtMidiError& e) {
             return {statusOf(e), nullptr};
         }
+    }
+
+    // RtMidi only opens by number: the name is looked up on the same sequencer client.
+    OpenResult openNamed(const std::string& name) override {
+        if (name == kMidiMapperName)
+            return open(kMidiMapperDevice);
+        Backend backend = connectAlsa();
+        if (!backend.out)
+            return {backend.status, nullptr};
+        try {
+            const unsigned count = backend.out->getPortCount();
+            for (unsigned k = 0; k < count; ++k)
+                if (backend.out->getPortName(k) == name)
+                    return openOn(std::move(backend), static_cast<int>(k));
+        } catch (const RtMidiError& e) {
+            return {statusOf(e), nullptr};
+        }
+        return {{kMidiBadDevice, "ALSA has no output port named " + name + "."}, nullptr};
     }
 
 private:
@@ -209,6 +231,19 @@ public:
             alsaWhy = opened.status.detail;
         }
         OpenResult opened = m_jack->open(device);
+        explain(opened.status, alsaWhy);
+        return opened;
+    }
+
+    OpenResult openNamed(const std::string& name) override {
+        std::string alsaWhy;
+        if (alsaUsable(alsaWhy)) {
+            OpenResult opened = m_alsa.openNamed(name);
+            if (opened.status.code != kMidiNoService)
+                return opened;
+            alsaWhy = opened.status.detail;
+        }
+        OpenResult opened = m_jack->openNamed(name);
         explain(opened.status, alsaWhy);
         return opened;
     }
