@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/RtMidiPort.h"
 
+#include "device/AlsaSubscribers.h"
 #include "device/JackMidiPort.h"
 
 #include <RtMidi.h>
 
 #include <filesystem>
 #include <mutex>
+
+#include <unistd.h>
 
 namespace qob {
 namespace {
@@ -83,8 +86,9 @@ Backend connectAlsa() {
 // The sequencer takes one message at a time, so the pause is kept on our clock.
 class AlsaOutPort : public MidiOutPort {
 public:
-    AlsaOutPort(Backend backend, std::string name, TransferClock clock)
-        : m_backend(std::move(backend)), m_name(std::move(name)), m_clock(std::move(clock)) {}
+    AlsaOutPort(Backend backend, std::string name, TransferClock clock, bool own)
+        : m_backend(std::move(backend)), m_name(std::move(name)), m_clock(std::move(clock)),
+          m_own(own) {}
     ~AlsaOutPort() override { close(); }
 
     std::string name() const override { return m_name; }
@@ -120,11 +124,21 @@ public:
         return result;
     }
 
+    // Our own port reaches the surface only once something subscribed to it; a connection
+    // to a named port RtMidi made itself, and only it could tell.
+    std::optional<int> connectionCount() override {
+        if (!m_own)
+            return std::nullopt;
+        return alsaSubscriberCount(kVirtualPortName, kVirtualPortName, getpid(),
+                                   AlsaSubscriberSeam::sequencer());
+    }
+
 private:
     std::mutex m_mutex;
     Backend m_backend;
     std::string m_name;
     TransferClock m_clock;
+    bool m_own;
 };
 
 class AlsaService : public MidiOutService {
@@ -176,7 +190,9 @@ public:
             if (sink.failed)
                 return {sink.status(), nullptr};
             sink.reset();
-            return {{}, std::make_shared<AlsaOutPort>(std::move(backend), name, m_clock)};
+            return {{},
+                    std::make_shared<AlsaOutPort>(std::move(backend), name, m_clock,
+                                                  device == kMidiMapperDevice)};
         } catch (const RtMidiError& e) {
             return {statusOf(e), nullptr};
         }
