@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // qob-editor [FILE.qob] | qob-editor --screenshot FILE.png
 #include "model/Preset.h"
+#include "ui/main/PresetDocument.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -39,7 +40,8 @@ int main(int argc, char** argv) {
 
     qob::Preset preset;
     qob::EditorState state;
-    qob::frmMain window(preset, state);
+    qob::PresetDocument document(preset);
+    qob::frmMain window(document, state);
     if (screenshot) {
         // Nobody is there to press OK.
         window.seams().showMessage = [](const QString& text, const QString& informative) {

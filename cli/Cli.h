@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the commands of `qob` share: exit codes, messages and the device image.
+// What the commands of `qob` share: exit codes, messages, input and output, the device image.
 #pragma once
 
 #include "device/DeviceDump.h"
@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -17,13 +18,50 @@ namespace qob::cli {
 
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 
+// Control characters (C0, DEL, C1) as \xNN, so that a text cannot steer the terminal.
+QString escapeControls(const QString& text);
+// A preset's text (Windows-1252 bytes) as `qob` prints it: Unicode, controls escaped.
+QString shownText(std::string_view cp1252);
+
+// One line on stderr, controls escaped.
 void printErr(const QString& text);
+// One line on stdout, as UTF-8; whether it got there is checked once, by finishStdout.
+void printOut(const QString& line);
+// Flushes and closes stdout; false, with a message, when any of its output was lost.
+bool finishStdout();
+
+// Loads a preset; on failure prints the fixed text and where the file is wrong.
+bool loadInput(const QString& path, Preset& preset);
+// Whole or nothing: an existing file is replaced only once every byte is written.
+bool writeOutput(const QString& path, std::string_view bytes);
+// True, with a message, when `out` is the very file `in` (same device and inode, so also
+// through a link): writing it would destroy the input.
+bool refuseSameFile(const QString& in, const QString& out);
+
 std::optional<DeviceDump> buildImage(const Preset& preset);
 
 template <typename Container> std::string_view bytesOf(const Container& container) {
     return {reinterpret_cast<const char*>(container.data()), container.size()};
 }
 
+// What the command line asked for, checked against the command's table row.
+struct Invocation {
+    QStringList files;
+    QString out;
+    std::optional<Layer> layer;
+    std::optional<int> slot;
+    QString port;
+    MidiApiChoice api = MidiApiChoice::Automatic;
+    bool csv = false;
+};
+
+int cmdCheck(const Invocation& call);
+int cmdCopy(const Invocation& call);
+int cmdImage(const Invocation& call);
+int cmdSyx(const Invocation& call);
+int cmdShow(const Invocation& call);
+int cmdDiff(const Invocation& call);
+int cmdImport(const Invocation& call);
 int cmdPorts(MidiApiChoice api);
 int cmdSend(const Preset& preset, const QString& portArg, int slot, MidiApiChoice api);
 

@@ -1,62 +1,142 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// qob: the preset editor's command-line tool, on the same core as the editor.
+// qob: the preset editor's command-line tool, on the same core as the editor. This file parses
+// the command line against one table of commands and hands over to the command.
 #include "cli/Cli.h"
-#include "device/DeviceDump.h"
 #include "device/RtMidiPort.h"
-#include "model/PresetFile.h"
-#include "vocab/Cp1252.h"
-#include "vocab/ElementNames.h"
-#include "vocab/PanelText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringDecoder>
 
+#include <array>
+#include <csignal>
 #include <cstdio>
-#include <string>
-#include <string_view>
+#include <memory>
 
 namespace {
 
 using namespace qob;
 using namespace qob::cli;
 
-const char* const kCommandsHelp = R"(Commands:
-  check IN.qob                          exit 0 if IN loads
-  show  IN.qob [--layer daw|midi]       the 56 elements as the editor's panel shows them
-  copy  IN.qob -o OUT.qob               load IN and save it to OUT
-  image IN.qob -o OUT.bin               the 1536-byte device image
-  syx   IN.qob -o OUT.syx [--slot N]    the 192 SysEx blocks for preset slot N (1..8, default 1)
-  ports [--api alsa|jack]               the MIDI output ports, numbered as the editor lists them
-  send  IN.qob --port P [--slot N] [--api alsa|jack]
-                                        send the preset to slot N through port P (a number from
-                                        'ports' or an exact port name; 0 is a port of our own)
-  sheet IN.qob -o OUT.pdf|OUT.png|OUT.svg [--layer daw|midi] [--slot N]
-                                        the preset sheet: the surface with every assignment
-                                        written beside its element, one page per layer
-)";
+// The options a command may take, as bits.
+enum Option : unsigned {
+    kOut = 1u << 0,
+    kLayer = 1u << 1,
+    kSlot = 1u << 2,
+    kPort = 1u << 3,
+    kApi = 1u << 4,
+    kCsv = 1u << 5,
+};
+
+int cmdSendFile(const Invocation& call) {
+    Preset preset;
+    if (!loadInput(call.files.at(0), preset))
+        return kFailed;
+    return cmdSend(preset, call.port, call.slot.value_or(kFirstPresetSlot), call.api);
+}
+
+int cmdPortsList(const Invocation& call) {
+    return cmdPorts(call.api);
+}
+
+int cmdSheetFile(const Invocation& call) {
+    Preset preset;
+    if (!loadInput(call.files.at(0), preset))
+        return kFailed;
+    // The heading names the slot the sheet is for.
+    preset.PresetIndex = static_cast<std::int16_t>(call.slot.value_or(kFirstPresetSlot));
+    const QString layer = !call.layer                  ? QString()
+                          : *call.layer == Layer::Midi ? QStringLiteral("midi")
+                                                       : QStringLiteral("daw");
+    return cmdSheet(preset, call.files.at(0), call.out, layer);
+}
+
+struct Command {
+    const char* name;
+    const char* synopsis;
+    const char* summary; // a '\n' starts another line of the help
+    int files;
+    unsigned allowed;
+    unsigned required;
+    bool refusesOutputOnInput; // -o naming the input would destroy it
+    int trouble;               // the exit status when stdout fails
+    int (*run)(const Invocation&);
+    // The kinds of output the command writes, where it tells them by the name.
+    bool (*outputAccepted)(const QString& path) = nullptr;
+    const char* outputKinds = nullptr;
+};
+
+const std::array<Command, 10> kCommands{{
+    {"check", "IN.qob", "exit 0 if IN loads", 1, 0, 0, false, kFailed, cmdCheck},
+    {"show", "IN.qob [--layer daw|midi] [--csv]",
+     "the 56 elements as the editor's panel shows them;\n--csv: one row per element and layer", 1,
+     kLayer | kCsv, 0, false, kFailed, cmdShow},
+    {"diff", "A.qob B.qob", "what differs, one line each; exit 0 equal, 1 different,\n2 trouble", 2,
+     0, 0, false, kUsage, cmdDiff},
+    {"copy", "IN.qob -o OUT.qob", "load IN and save it to OUT", 1, kOut, kOut, false, kFailed,
+     cmdCopy},
+    {"image", "IN.qob -o OUT.bin", "the 1536-byte device image", 1, kOut, kOut, true, kFailed,
+     cmdImage},
+    {"syx", "IN.qob -o OUT.syx [--slot N]",
+     "the 192 SysEx blocks for preset slot N (1..8, default 1)", 1, kOut | kSlot, kOut, true,
+     kFailed, cmdSyx},
+    {"import", "IN.syx -o OUT.qob [--slot N]",
+     "the preset a dump carries (from 'syx' or a MIDI capture);\n--slot picks one of several", 1,
+     kOut | kSlot, kOut, true, kFailed, cmdImport},
+    {"ports", "[--api alsa|jack]", "the MIDI output ports, numbered as the editor lists them", 0,
+     kApi, 0, false, kFailed, cmdPortsList},
+    {"send", "IN.qob --port P [--slot N] [--api alsa|jack]",
+     "send the preset to slot N through port P (a number from\n'ports' or an exact port name; "
+     "0 is a port of our own)",
+     1, kPort | kSlot | kApi, kPort, false, kFailed, cmdSendFile},
+    {"sheet", "IN.qob -o OUT.pdf|OUT.png|OUT.svg [--layer daw|midi] [--slot N]",
+     "the preset sheet: the surface with every assignment\nwritten beside its element, one page "
+     "per layer",
+     1, kOut | kLayer | kSlot, kOut, true, kFailed, cmdSheetFile, isSheetOutput,
+     ".pdf, .png or .svg"},
+}};
+
+constexpr int kSynopsisWidth = 38;
+
+QString commandsHelp() {
+    QString help = QStringLiteral("Commands:\n");
+    for (const Command& c : kCommands) {
+        QString line =
+            QStringLiteral("  %1 %2").arg(QLatin1String(c.name), -6).arg(QLatin1String(c.synopsis));
+        const QStringList summary = QString::fromUtf8(c.summary).split(QLatin1Char('\n'));
+        const QString indent(kSynopsisWidth + 2, QLatin1Char(' '));
+        help += line.size() < kSynopsisWidth + 2
+                    ? line.leftJustified(kSynopsisWidth + 2) + summary.first() + '\n'
+                    : line + '\n' + indent + summary.first() + '\n';
+        for (qsizetype i = 1; i < summary.size(); ++i)
+            help += indent + summary.at(i) + '\n';
+    }
+    return help;
+}
+
+const Command* findCommand(const QString& name) {
+    for (const Command& c : kCommands)
+        if (name == QLatin1String(c.name))
+            return &c;
+    return nullptr;
+}
+
+// "'syx', 'import' and 'send'"
+QString commandsTaking(unsigned option) {
+    QStringList names;
+    for (const Command& c : kCommands)
+        if (c.allowed & option)
+            names << QStringLiteral("'%1'").arg(QLatin1String(c.name));
+    if (names.size() < 2)
+        return names.join(QString());
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
 
 int usage(const QString& why) {
     printErr(QStringLiteral("qob: ") + why);
     printErr(QStringLiteral("Try 'qob --help'."));
     return kUsage;
-}
-
-bool loadInput(const QString& path, Preset& preset) {
-    const FileResult r = loadPresetFile(path, preset);
-    if (!r.ok) {
-        printErr(QString::fromUtf8(kInvalidPresetText));
-        printErr(QString::fromStdString(r.detail));
-    }
-    return r.ok;
-}
-
-// Whole or nothing: an existing file is replaced only once every byte is written.
-bool writeOutput(const QString& path, std::string_view bytes) {
-    const FileResult r = saveFileAtomically(path, bytes);
-    if (!r.ok)
-        printErr(QStringLiteral("qob: cannot write ") + QString::fromStdString(r.detail));
-    return r.ok;
 }
 
 // Qt reads the arguments as UTF-8 and turns other bytes into U+FFFD, so such a file name would
@@ -71,38 +151,116 @@ std::optional<int> nonUtf8Argument(int argc, char* argv[]) {
     return std::nullopt;
 }
 
-QString padded(const QString& s, int width) {
-    return s.leftJustified(width, QLatin1Char(' '));
-}
+struct ParsedOption {
+    unsigned bit;
+    QCommandLineOption option;
+    const char* shown; // as the messages name it
+};
 
-void showLayer(const Preset& preset, Layer layer) {
-    std::printf("\n%s layer\n", layer == Layer::Midi ? "MIDI" : "DAW");
-    for (int e = 0; e < kElementCount; ++e) {
-        const PanelText t = panelText(e, preset.Elements[e].record(layer), layer);
-        const QString name = QString::fromStdString(elementName(e));
-        QString line = padded(name, 17) + padded(fromCp1252(t.type), 9);
-        if (t.isSysEx)
-            line += fromCp1252(t.sysex);
-        else
-            line += padded(fromCp1252(t.data), 24) + fromCp1252(t.explain);
-        std::printf("%s\n", line.trimmed().toUtf8().constData());
+// Parses and checks the command line; on success `call` and `command` are set.
+int parse(QCommandLineParser& parser, const Command*& command, Invocation& call) {
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Checks, shows, compares, converts and sends QOB-TANDRIX preset files.\n\n") +
+        commandsHelp());
+    const QCommandLineOption helpOpt = parser.addHelpOption();
+    const QCommandLineOption versionOpt = parser.addVersionOption();
+    const std::array<ParsedOption, 6> options{{
+        {kOut, {{"o", "output"}, "Output file.", "OUT"}, "-o"},
+        {kLayer, {"layer", "Layer to show or draw: daw or midi.", "daw|midi"}, "--layer"},
+        {kSlot, {"slot", "Preset slot of the surface, 1..8.", "N"}, "--slot"},
+        {kPort, {"port", "MIDI output port: number or exact name.", "P"}, "--port"},
+        {kApi, {"api", "MIDI service: alsa or jack.", "alsa|jack"}, "--api"},
+        {kCsv, {"csv", "show: comma-separated values (UTF-8, RFC 4180)."}, "--csv"},
+    }};
+    for (const ParsedOption& o : options)
+        parser.addOption(o.option);
+    QStringList names;
+    for (const Command& c : kCommands)
+        names << QLatin1String(c.name);
+    parser.addPositionalArgument("command", names.join(QStringLiteral(", ")) + '.');
+    parser.addPositionalArgument("FILE", "The command's input file(s).");
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usage(parser.errorText());
+    if (parser.isSet(helpOpt)) {
+        std::fputs(parser.helpText().toUtf8().constData(), stdout);
+        return kOk;
     }
-}
+    if (parser.isSet(versionOpt)) {
+        std::printf("qob %s\n", QOB_VERSION);
+        return kOk;
+    }
 
-int cmdShow(const Preset& preset, const QString& layerOpt) {
-    std::printf("Preset Name  %s\n", fromCp1252(preset.Name).toUtf8().constData());
-    std::printf("Fader Limit  %d, %d\n", preset.FaderLimit[0], preset.FaderLimit[1]);
-    std::printf("V_Pot Limit  %d, %d\n", preset.VPotLimit[0], preset.VPotLimit[1]);
-    if (layerOpt.isEmpty() || layerOpt == QLatin1String("daw"))
-        showLayer(preset, Layer::Daw);
-    if (layerOpt.isEmpty() || layerOpt == QLatin1String("midi"))
-        showLayer(preset, Layer::Midi);
+    QStringList args = parser.positionalArguments();
+    if (args.isEmpty())
+        return usage(QStringLiteral("no command given"));
+    command = findCommand(args.at(0));
+    if (!command)
+        return usage(QStringLiteral("unknown command '%1'").arg(args.at(0)));
+    const QString name = QLatin1String(command->name);
+    args.removeFirst();
+    if (args.size() != command->files) {
+        if (command->files == 0)
+            return usage(QStringLiteral("'%1' takes no file").arg(name));
+        return usage(command->files == 1
+                         ? QStringLiteral("'%1' takes exactly one input file").arg(name)
+                         : QStringLiteral("'%1' takes exactly two input files").arg(name));
+    }
+    call.files = args;
+
+    for (const ParsedOption& o : options) {
+        const QString shown = QLatin1String(o.shown);
+        const bool set = parser.isSet(o.option);
+        // Taking the last of two values would hide a typo in a script.
+        qsizetype given = 0;
+        for (const QString& n : o.option.names())
+            given += parser.optionNames().count(n);
+        if (given > 1)
+            return usage(QStringLiteral("%1 is given more than once").arg(shown));
+        if (set && !(command->allowed & o.bit))
+            return usage(QStringLiteral("%1 is only for %2").arg(shown, commandsTaking(o.bit)));
+        if (!set && (command->required & o.bit))
+            return usage(QStringLiteral("'%1' needs %2 %3")
+                             .arg(name, shown, o.option.valueName())
+                             .trimmed());
+    }
+
+    call.out = parser.value(options[0].option);
+    if (command->outputAccepted && !command->outputAccepted(call.out))
+        return usage(QStringLiteral("'%1' writes a %2 file, not '%3'")
+                         .arg(name, QLatin1String(command->outputKinds), call.out));
+    call.port = parser.value(options[3].option);
+    call.csv = parser.isSet(options[5].option);
+    if (parser.isSet(options[1].option)) {
+        const QString layer = parser.value(options[1].option);
+        if (layer != QLatin1String("daw") && layer != QLatin1String("midi"))
+            return usage(QStringLiteral("--layer must be daw or midi, not '%1'").arg(layer));
+        call.layer = layer == QLatin1String("midi") ? Layer::Midi : Layer::Daw;
+    }
+    if (parser.isSet(options[2].option)) {
+        bool ok = false;
+        const int slot = parser.value(options[2].option).toInt(&ok);
+        if (!ok || slot < kFirstPresetSlot || slot > kLastPresetSlot)
+            return usage(QStringLiteral("--slot must be 1..8, not '%1'")
+                             .arg(parser.value(options[2].option)));
+        call.slot = slot;
+    }
+    if (parser.isSet(options[4].option)) {
+        const QString api = parser.value(options[4].option);
+        const std::optional<MidiApiChoice> chosen = midiApiFromName(api.toStdString());
+        if (!chosen)
+            return usage(QStringLiteral("--api must be alsa or jack, not '%1'").arg(api));
+        call.api = *chosen;
+    }
     return kOk;
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Past a file size limit a write should fail and be reported, not kill us halfway through.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qob"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QOB_VERSION));
@@ -111,107 +269,16 @@ int main(int argc, char* argv[]) {
             QStringLiteral("argument %1 is not valid UTF-8; file names must be UTF-8").arg(*bad));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Checks, shows, converts and sends QOB-TANDRIX preset files.\n\n") +
-        QString::fromUtf8(kCommandsHelp));
-    const QCommandLineOption helpOpt = parser.addHelpOption();
-    const QCommandLineOption versionOpt = parser.addVersionOption();
-    const QCommandLineOption outOpt({"o", "output"}, "Output file.", "OUT");
-    const QCommandLineOption layerOpt("layer", "Layer to show or draw: daw or midi.", "daw|midi");
-    const QCommandLineOption slotOpt("slot", "Preset slot of the surface, 1..8.", "N", "1");
-    const QCommandLineOption portOpt("port", "MIDI output port: number or exact name.", "P");
-    const QCommandLineOption apiOpt("api", "MIDI service: alsa or jack.", "alsa|jack");
-    parser.addOptions({outOpt, layerOpt, slotOpt, portOpt, apiOpt});
-    parser.addPositionalArgument("command", "check, show, copy, image, syx, ports, send or sheet.");
-    parser.addPositionalArgument("IN.qob", "Preset file to read.");
-
-    if (!parser.parse(QCoreApplication::arguments()))
-        return usage(parser.errorText());
-    if (parser.isSet(helpOpt)) {
-        std::printf("%s", parser.helpText().toUtf8().constData());
-        return kOk;
+    const Command* command = nullptr;
+    Invocation call;
+    int status = parse(parser, command, call);
+    if (status == kOk && command) {
+        if (command->refusesOutputOnInput && refuseSameFile(call.files.at(0), call.out))
+            status = kFailed;
+        else
+            status = command->run(call);
     }
-    if (parser.isSet(versionOpt)) {
-        std::printf("qob %s\n", QOB_VERSION);
-        return kOk;
-    }
-
-    const QStringList args = parser.positionalArguments();
-    if (args.isEmpty())
-        return usage(QStringLiteral("no command given"));
-    const QString command = args.at(0);
-    const QStringList known{"check", "show", "copy", "image", "syx", "ports", "send", "sheet"};
-    if (!known.contains(command))
-        return usage(QStringLiteral("unknown command '%1'").arg(command));
-    if (command == "ports" && args.size() != 1)
-        return usage(QStringLiteral("'ports' takes no file"));
-    if (command != "ports" && args.size() != 2)
-        return usage(QStringLiteral("'%1' takes exactly one input file").arg(command));
-
-    const bool needsOut =
-        command == "copy" || command == "image" || command == "syx" || command == "sheet";
-    if (needsOut && !parser.isSet(outOpt))
-        return usage(QStringLiteral("'%1' needs -o OUT").arg(command));
-    if (!needsOut && parser.isSet(outOpt))
-        return usage(QStringLiteral("'%1' takes no -o").arg(command));
-    if (parser.isSet(layerOpt) && command != "show" && command != "sheet")
-        return usage(QStringLiteral("--layer is only for 'show' and 'sheet'"));
-    if (parser.isSet(slotOpt) && command != "syx" && command != "send" && command != "sheet")
-        return usage(QStringLiteral("--slot is only for 'syx', 'send' and 'sheet'"));
-    if (command == "sheet" && !isSheetOutput(parser.value(outOpt)))
-        return usage(QStringLiteral("'sheet' writes a .pdf, .png or .svg file, not '%1'")
-                         .arg(parser.value(outOpt)));
-    if (parser.isSet(portOpt) != (command == "send"))
-        return usage(QStringLiteral("'send' needs --port P, and only 'send' takes it"));
-    if (parser.isSet(apiOpt) && command != "ports" && command != "send")
-        return usage(QStringLiteral("--api is only for 'ports' and 'send'"));
-    MidiApiChoice api = MidiApiChoice::Automatic;
-    if (parser.isSet(apiOpt)) {
-        const std::optional<MidiApiChoice> chosen =
-            midiApiFromName(parser.value(apiOpt).toStdString());
-        if (!chosen)
-            return usage(
-                QStringLiteral("--api must be alsa or jack, not '%1'").arg(parser.value(apiOpt)));
-        api = *chosen;
-    }
-
-    const QString layer = parser.value(layerOpt);
-    if (parser.isSet(layerOpt) && layer != "daw" && layer != "midi")
-        return usage(QStringLiteral("--layer must be daw or midi, not '%1'").arg(layer));
-    bool slotOk = false;
-    const int slot = parser.value(slotOpt).toInt(&slotOk);
-    if (!slotOk || slot < kFirstPresetSlot || slot > kLastPresetSlot)
-        return usage(QStringLiteral("--slot must be 1..8, not '%1'").arg(parser.value(slotOpt)));
-
-    if (command == "ports")
-        return cmdPorts(api);
-
-    Preset preset;
-    if (!loadInput(args.at(1), preset))
-        return kFailed;
-
-    const QString out = parser.value(outOpt);
-    if (command == "check")
-        return kOk;
-    if (command == "show")
-        return cmdShow(preset, layer);
-    if (command == "copy")
-        return writeOutput(out, writePreset(preset)) ? kOk : kFailed;
-    if (command == "send")
-        return cmdSend(preset, parser.value(portOpt), slot, api);
-    if (command == "sheet") {
-        preset.PresetIndex = static_cast<std::int16_t>(slot);
-        return cmdSheet(preset, args.at(1), out, layer);
-    }
-
-    const std::optional<DeviceDump> image = buildImage(preset);
-    if (!image)
-        return kFailed;
-    if (command == "image")
-        return writeOutput(out, bytesOf(*image)) ? kOk : kFailed;
-
-    std::string syx;
-    for (const DumpBlock& block : makeDumpBlocks(*image, slot))
-        syx += bytesOf(block);
-    return writeOutput(out, syx) ? kOk : kFailed;
+    if (!finishStdout())
+        return command ? command->trouble : kFailed;
+    return status;
 }

@@ -483,11 +483,17 @@ private:
             return std::string(layer) + " record of " + elementLabel(k);
         };
         marker(expectedMarker, [&] { return "the " + what(); });
+        a.Mode = static_cast<std::uint8_t>(
+            number([&] { return std::string("Mode of the ") + what(); }, 0, 255));
+        fields(a, what);
+    }
+
+    // Status to the end of a record.
+    template <typename What> void fields(ElementAssignment& a, What&& what) {
         const auto byte = [&](const char* field) {
             return static_cast<std::uint8_t>(
                 number([&] { return std::string(field) + " of the " + what(); }, 0, 255));
         };
-        a.Mode = byte("Mode");
         a.Status = byte("Status");
         a.Data1 = byte("Data1");
         a.Data2 = byte("Data2");
@@ -506,6 +512,39 @@ private:
 
     ItemReader& m_items;
     Preset& m_preset;
+
+public:
+    // One record on its own: an optional header and layer marker, the record, nothing after it.
+    std::optional<Layer> lonelyRecord(ElementAssignment& a) {
+        const auto what = [] { return std::string("record"); };
+        const auto start = [] { return std::string("the record"); };
+        Item found = nonEmptyItem(start);
+        if (found.quoted && found.text.substr(0, kHeaderPrefix.size()) == kHeaderPrefix)
+            found = nonEmptyItem(start);
+        std::optional<Layer> layer;
+        if (found.quoted && (found.text == kDawMarker || found.text == kMidiMarker)) {
+            layer = found.text == kMidiMarker ? Layer::Midi : Layer::Daw;
+            found = nonEmptyItem(start);
+        }
+        const auto mode = parseNumber(found);
+        if (!mode || *mode < 0 || *mode > 255)
+            fail(found, "expected a number 0..255 for the Mode of the record");
+        a.Mode = static_cast<std::uint8_t>(*mode);
+        fields(a, what);
+        while (const auto rest = m_items.next())
+            if (rest->quoted || rest->tooLong || !rest->text.empty())
+                fail(*rest, "expected nothing after the record");
+        return layer;
+    }
+
+private:
+    template <typename What> Item nonEmptyItem(What&& what) {
+        for (;;) {
+            Item found = item(what);
+            if (found.quoted || found.tooLong || !found.text.empty())
+                return found;
+        }
+    }
 };
 
 // Throws SourceError when the bytes cannot be read on.
@@ -540,6 +579,29 @@ FileResult fileFailure(const QString& path, const std::string& reason) {
 ReadResult readPreset(std::string_view bytes, const Preset& base) {
     ItemReader items(bytes);
     return readItems(items, base);
+}
+
+std::string writeRecord(int element, Layer layer, const ElementAssignment& record) {
+    Writer w;
+    w.text(elementHeader(element));
+    w.record(layer == Layer::Midi ? kMidiMarker : kDawMarker, record);
+    return w.take();
+}
+
+RecordReadResult readRecord(std::string_view bytes, const ElementAssignment& base) {
+    RecordReadResult result;
+    ItemReader items(bytes);
+    Preset unused;
+    ElementAssignment record = base;
+    try {
+        result.layer = PresetReader(items, unused).lonelyRecord(record);
+    } catch (const ParseError& e) {
+        result.line = e.line;
+        result.detail = e.detail;
+        return result;
+    }
+    result.record = std::move(record);
+    return result;
 }
 
 std::string failureText(const ReadResult& result) {

@@ -35,6 +35,21 @@ std::string failureText(const ReadResult& result);
 // The one layout the writer produces (511 lines, CR LF).
 std::string writePreset(const Preset& preset);
 
+// One record as the file holds it, after its element's header and layer marker: the form an
+// assignment takes on the clipboard, so that it goes into a text editor and back.
+std::string writeRecord(int element, Layer layer, const ElementAssignment& record);
+
+struct RecordReadResult {
+    std::optional<ElementAssignment> record; // set only on success
+    std::optional<Layer> layer;              // the layer marker, when the text has one
+    int line = 0;
+    std::string detail;
+};
+
+// Reads one record written by writeRecord; the header and the layer marker may be left out.
+// Fields the text does not carry (Explain of a SysEx record, SysExTail of others) keep `base`'s.
+RecordReadResult readRecord(std::string_view bytes, const ElementAssignment& base);
+
 struct FileResult {
     bool ok = true;
     std::string detail; // UTF-8: line and item, or the path and the OS reason

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # fuzz.sh [BUILD] [SECONDS] [JOBS] [RULE_SECONDS]: builds the fuzzers with clang and runs each from
-# its committed seed corpus: the preset reader for SECONDS, the Element Assign dialog's input rules
-# (numbers, key texts, SysEx texts) for RULE_SECONDS each. Any finding fails the run; the input
-# that caused it is kept in <build>/fuzz-artifacts.
+# its committed seed corpus: the preset reader and the dump import for SECONDS each, the Element
+# Assign dialog's input rules (numbers, key texts, SysEx texts) for RULE_SECONDS each. Any
+# finding fails the run; the input that caused it is kept in <build>/fuzz-artifacts.
 set -euo pipefail
 build=${1:-build-fuzz}
 seconds=${2:-30}
@@ -14,6 +14,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # target, corpus folder under tests/fuzz, seconds, longest input
 fuzzers=(
   "preset_reader_fuzz corpus $seconds 65536"
+  "dump_import_fuzz corpus-dump-import $seconds 16384"
   "numeric_rule_fuzz corpus-numeric-rule $rule_seconds 4096"
   "key_text_fuzz corpus-key-text $rule_seconds 4096"
   "sysex_text_fuzz corpus-sysex-text $rule_seconds 4096"

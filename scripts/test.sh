@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Everything `make test` runs: unit and CLI tests, the MIDI tests under a private JACK server
-# and the delivery tests under a private PipeWire, the whole suite again under ASan+UBSan, the editor's start and shutdown under valgrind, and
-# fuzz runs of the preset reader and of the Element Assign dialog's input rules.
+# Everything `make test` runs: unit and CLI tests, the MIDI tests under a private JACK server at
+# several periods and the delivery tests under a private PipeWire, the whole suite again under
+# ASan+UBSan, the editor's start and shutdown under valgrind, and fuzz runs of the preset reader,
+# the dump import and the Element Assign dialog's input rules.
 set -euo pipefail
 build=${1:-build}
 asan=${2:-build-asan}
@@ -54,7 +55,7 @@ timeout 600 bash scripts/with-jack.sh ctest --test-dir "$asan" --output-on-failu
   --repeat until-pass:2
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
-echo "== fuzzing the preset reader for ${seconds}s and each input rule for 10s"
+echo "== fuzzing the preset reader and the dump import for ${seconds}s each, each input rule for 10s"
 bash scripts/fuzz.sh "$fuzz" "$seconds" "$jobs" 10
 
 echo "== all tests passed"

@@ -140,6 +140,18 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
         {"send", "--port", "1"},
         {"check", kDefault, "--port", "1"},
         {"syx", kDefault, "-o", "x.syx", "--api", "jack"},
+        {"syx", kDefault, "-o", "x.syx", "--slot", "3", "--slot", "5"},
+        {"copy", kDefault, "-o", "a.qob", "-o", "b.qob"},
+        {"copy", kDefault, "-o", "a.qob", "--output", "a.qob"},
+        {"show", kDefault, "--csv", "--csv"},
+        {"show", kDefault, "--layer", "daw", "--layer", "daw"},
+        {"show", kDefault, "--slot", "1"},
+        {"check", kDefault, "--csv"},
+        {"diff", kDefault},
+        {"diff", kDefault, kDefault, "-o", "x.txt"},
+        {"import", "x.syx"},
+        {"import", "x.syx", "-o", "x.qob", "--slot", "9"},
+        {"import", "x.syx", "-o", "x.qob", "--layer", "midi"},
     };
     for (const QStringList& args : bad)
         EXPECT_EQ(qob(args).status, 2) << args.join(' ').toStdString();

@@ -66,7 +66,8 @@ protected:
         w->seams().showMessage = [this](const QString& text, const QString& informative) {
             messages << text << informative;
         };
-        w->seams().askFileName = [this](const QString& title, const QString& filter, bool) {
+        w->seams().askFileName = [this](const QString& title, const QString& filter, bool,
+                                        const QString&) {
             asked << title << filter;
             return answer;
         };

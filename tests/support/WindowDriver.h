@@ -36,7 +36,8 @@ struct WindowDriver {
         window->seams().showMessage = [this](const QString& text, const QString& informative) {
             messages << text << informative;
         };
-        window->seams().askFileName = [this](const QString& title, const QString&, bool) {
+        window->seams().askFileName = [this](const QString& title, const QString&, bool,
+                                             const QString&) {
             asked << title;
             return QString();
         };

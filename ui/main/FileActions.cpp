@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace qob {
 
@@ -34,10 +35,33 @@ void showMessageBox(QWidget* parent, const QString& text, const QString& informa
     box.exec();
 }
 
-QString askFileNameDialog(QWidget* parent, const QString& title, const QString& filter, bool save) {
+QString askFileNameDialog(QWidget* parent, const QString& title, const QString& filter, bool save,
+                          const QString& start) {
     if (save)
-        return QFileDialog::getSaveFileName(parent, title, QString(), filter);
-    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+        return QFileDialog::getSaveFileName(parent, title, start, filter);
+    return QFileDialog::getOpenFileName(parent, title, start, filter);
+}
+
+SaveAnswer askSaveChangesDialog(QWidget* parent, const QString& fileName) {
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    box.setTextFormat(Qt::PlainText);
+    box.setText(QStringLiteral("Save changes to \"%1\"?").arg(fileName));
+    box.setInformativeText(QStringLiteral("Your changes are lost if you don't save them."));
+    box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    // The same words on every desktop.
+    box.button(QMessageBox::Save)->setText(QStringLiteral("Save"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("Discard"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    if (box.clickedButton() == box.button(QMessageBox::Save))
+        return SaveAnswer::Save;
+    if (box.clickedButton() == box.button(QMessageBox::Discard))
+        return SaveAnswer::Discard;
+    return SaveAnswer::Cancel;
 }
 
 } // namespace qob

@@ -18,8 +18,14 @@ QString defaultPresetPath(const QString& folder);
 // "Description|pattern" becomes Qt's "Description (pattern)".
 QString qtFileFilter(std::string_view filter);
 
+enum class SaveAnswer { Save, Discard, Cancel };
+
 // The platform's dialogs behind the main window's seams.
 void showMessageBox(QWidget* parent, const QString& text, const QString& informative);
-QString askFileNameDialog(QWidget* parent, const QString& title, const QString& filter, bool save);
+// `start` is the folder, or the folder and file name, the dialog opens with.
+QString askFileNameDialog(QWidget* parent, const QString& title, const QString& filter, bool save,
+                          const QString& start);
+// "Save changes to "NAME"?" with Save, Discard and Cancel; Esc and the close box cancel.
+SaveAnswer askSaveChangesDialog(QWidget* parent, const QString& fileName);
 
 } // namespace qob

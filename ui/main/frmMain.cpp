@@ -1,16 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main/frmMain.h"
 
+#include "device/DumpImport.h"
 #include "device/DumpTransfer.h"
 #include "device/MidiOutPort.h"
 #include "device/RtMidiPort.h"
 #include "model/PresetFile.h"
+#include "model/RecordEdits.h"
 #include "ui/assign/ElementSetupForm.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/FileActions.h"
 #include "ui/main/LitPicture.h"
 #include "ui/main/PanelLabel.h"
 #include "ui/main/PanelLayout.h"
+#include "ui/main/PresetDocument.h"
 #include "ui/main/SheetPrinting.h"
 #include "ui/main/Skin.h"
 #include "ui/midisetup/DumpSender.h"
@@ -19,14 +22,23 @@
 #include "vocab/ElementNames.h"
 #include "vocab/Text.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QShortcut>
+#include <QStandardPaths>
+#include <QUrl>
 #include <QWindow>
 
 namespace qob {
@@ -34,6 +46,95 @@ namespace qob {
 namespace {
 
 const char* const kSaveFailedText = "Couldn't save QOB-TANDRIX Preset File!";
+const char* const kProgramTitle = "QOB-TANDRIX Editor";
+const char* const kPresetSuffix = "qob";
+const char* const kDumpSuffix = "syx";
+
+// The keys of the main window, in the order the help lists them.
+struct KeyAction {
+    const char* name;
+    QList<QKeySequence> keys;
+    const char* help;
+    std::function<void(frmMain&)> handler;
+    // Most keys wait, as the pointer does, while the Element Assign dialog is open: its OK
+    // stores into the preset they would change or replace.
+    bool whileDialogOpen = false;
+};
+
+const std::vector<KeyAction>& keyActions() {
+    const auto keys = [](std::initializer_list<QKeyCombination> combos) {
+        QList<QKeySequence> list;
+        for (const QKeyCombination c : combos)
+            list << QKeySequence(c);
+        return list;
+    };
+    // clang-format off
+    static const std::vector<KeyAction> actions = {
+        {"actionOpen", keys({Qt::CTRL | Qt::Key_O}),
+         "Open a preset file, as OPEN does", &frmMain::openPresetFile},
+        {"actionSave", keys({Qt::CTRL | Qt::Key_S}),
+         "Save to the file last opened or saved (the first time, as Save As)",
+         [](frmMain& w) { w.savePresetFile(); }},
+        {"actionSaveAs", keys({Qt::CTRL | Qt::SHIFT | Qt::Key_S}),
+         "Save As, as SAVE AS does", [](frmMain& w) { w.savePresetFileAs(); }},
+        {"actionUndo", keys({Qt::CTRL | Qt::Key_Z}),
+         "Undo the last change", &frmMain::editUndo},
+        {"actionRedo", keys({Qt::CTRL | Qt::SHIFT | Qt::Key_Z, Qt::CTRL | Qt::Key_Y}),
+         "Redo", &frmMain::editRedo},
+        {"actionCopy", keys({Qt::CTRL | Qt::Key_C}),
+         "Copy the assignment on the display (the control last pointed at, in the layer shown)",
+         &frmMain::editCopy, true},
+        {"actionPaste", keys({Qt::CTRL | Qt::Key_V}),
+         "Paste an assignment onto the control on the display", &frmMain::editPaste},
+        {"actionFillNumber", keys({Qt::CTRL | Qt::Key_R}),
+         "Fill the row: copy the V-Pot, Fader or Button on the display to the other 15 of its "
+         "kind, the controller or note number one higher each", &frmMain::fillRowByNumber},
+        {"actionFillChannel", keys({Qt::CTRL | Qt::SHIFT | Qt::Key_R}),
+         "Fill the row, the MIDI channel one higher each", &frmMain::fillRowByChannel},
+        {"actionQuit", keys({Qt::CTRL | Qt::Key_Q}),
+         "Quit, as EXIT does", &frmMain::exitProgram, true},
+        {"actionHelp", keys({Qt::Key_F1}),
+         "This help", &frmMain::showKeyHelp, true},
+    };
+    // clang-format on
+    return actions;
+}
+
+// What the help says beyond the window's own keys.
+const char* const kOtherKeys[][2] = {
+    {"Ctrl+P", "Print the preset sheet, both layers"},
+    {"Esc", "Close the dialog in front, as Cancel does"},
+};
+const char* const kPaintedKeys[][2] = {
+    {"MIDI", "Show the MIDI layer; click the lit key to go back to DAW"},
+    {"SHIFT", "Show V-Pots, Faders and Buttons 9-16; click the lit key for 1-8"},
+    {"OPEN", "Open a preset file (.qob)"},
+    {"SAVE AS", "Save the preset under a name you choose"},
+    {"MIDI DEVICE", "Choose the MIDI output port"},
+    {"SEND", "Send the preset to the surface's chosen slot"},
+    {"EXIT", "Quit"},
+};
+const char* const kPointerHelp =
+    "Point at a control to see its assignment; click it to change it. Drag the window by any "
+    "bare part of the panel. Drop a .qob file on it to open that file, or a .syx capture of a "
+    "transfer to read the preset back from it.";
+
+// "[*]" in a title is Qt's place for the modified mark; a file name may hold it literally.
+QString titleSafe(QString name) {
+    return name.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
+// A preset name as a file name: no folder separators, no leading dot, never empty.
+QString fileNameFor(const QString& presetName) {
+    QString name = presetName.trimmed();
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    name.replace(QChar(0), QLatin1Char('_'));
+    while (name.startsWith(QLatin1Char('.')))
+        name.remove(0, 1);
+    if (name.isEmpty())
+        name = QStringLiteral("Untitled");
+    return name + QLatin1Char('.') + QLatin1String(kPresetSuffix);
+}
 
 int buttonCode(Qt::MouseButtons buttons) {
     int code = 0;
@@ -58,28 +159,56 @@ bool isElement(int code) {
 } // namespace
 
 frmMain::frmMain(Preset& preset, EditorState& state, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_preset(preset), m_state(state) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_ownDocument(std::make_unique<PresetDocument>(preset)), m_document(m_ownDocument.get()),
+      m_preset(preset), m_state(state) {
+    setUp();
+}
+
+frmMain::frmMain(PresetDocument& document, EditorState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_document(&document),
+      m_preset(document.preset()), m_state(state) {
+    setUp();
+}
+
+void frmMain::setUp() {
     m_seams.showMessage = [this](const QString& text, const QString& informative) {
         showMessageBox(this, text, informative);
     };
-    m_seams.askFileName = [this](const QString& title, const QString& filter, bool save) {
-        return askFileNameDialog(this, title, filter, save);
+    m_seams.askFileName = [this](const QString& title, const QString& filter, bool save,
+                                 const QString& start) {
+        return askFileNameDialog(this, title, filter, save, start);
+    };
+    m_seams.askSaveChanges = [this](const QString& fileName) {
+        return askSaveChangesDialog(this, fileName);
     };
     m_seams.endProgram = [] { QCoreApplication::exit(0); };
     m_seams.midiService = [] { return makeRtMidiService(); };
     m_seams.askPrinter = [this](QPrinter& printer) { return askPrinterDialog(this, printer); };
+    m_dropKinds.push_back({QString::fromLatin1(kPresetSuffix), [this](const QString& path) {
+                               if (okToLoseChanges())
+                                   openPresetPath(path);
+                           }});
+    m_dropKinds.push_back({QString::fromLatin1(kDumpSuffix), [this](const QString& path) {
+                               if (okToLoseChanges())
+                                   importDumpPath(path);
+                           }});
     setUpWindow();
     buildPanel();
+    setUpKeys();
     // The window has no menu: the sheet is printed from the keyboard.
     connect(new QShortcut(QKeySequence::Print, this), &QShortcut::activated, this,
             &frmMain::printSheet);
+    connect(m_document, &PresetDocument::statusChanged, this, &frmMain::updateTitle);
+    connect(m_document, &PresetDocument::changed, this, &frmMain::Display_Current_Element);
+    updateTitle();
 }
 
 frmMain::~frmMain() = default;
 
 void frmMain::setUpWindow() {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Form1"));
+    setAcceptDrops(true);
     setWindowIcon(appIcon());
     setFixedSize(kWindowWidth, kWindowHeight);
     // Form_MouseMove runs on hover, not only while a button is held.
@@ -171,8 +300,20 @@ void frmMain::startUp(const QString& programFolder) {
     m_state.CurrentElement = 0;
     m_picChannelShift->hide();
     m_picSelect->hide();
-    loadPreset(defaultPresetPath(programFolder));
+    m_defaultPath = defaultPresetPath(programFolder);
+    loadPreset(m_defaultPath);
+    // Whatever the load left is where editing starts from, with no file to save back to.
+    m_document->loaded(QString());
     Display_Current_Element();
+}
+
+bool frmMain::isDefaultPreset(const QString& path) const {
+    if (m_defaultPath.isEmpty())
+        return false;
+    const QFileInfo file(path), defaultFile(m_defaultPath);
+    if (file.exists() && defaultFile.exists())
+        return file.canonicalFilePath() == defaultFile.canonicalFilePath();
+    return file.absoluteFilePath() == defaultFile.absoluteFilePath();
 }
 
 bool frmMain::loadPreset(const QString& path) {
@@ -184,27 +325,250 @@ bool frmMain::loadPreset(const QString& path) {
 }
 
 void frmMain::openPresetPath(const QString& path) {
-    loadPreset(path);
+    // A failed load changes nothing, so the edits and their history stay too.
+    if (loadPreset(path))
+        m_document->loaded(isDefaultPreset(path) ? QString() : QFileInfo(path).absoluteFilePath());
     Display_Current_Element();
 }
 
+void frmMain::importDumpPath(const QString& path) {
+    const DumpImport result = importDumpFile(path);
+    if (!result.preset) {
+        // Like a bad .qob file: nothing changes.
+        m_seams.showMessage(QStringLiteral("No preset could be read from this dump."),
+                            QString::fromStdString(result.error));
+        return;
+    }
+    m_preset = *result.preset;
+    m_document->imported();
+    Display_Current_Element();
+    if (result.notes.empty())
+        return;
+    QStringList notes;
+    for (const std::string& note : result.notes)
+        notes << QString::fromStdString(note);
+    m_seams.showMessage(
+        QStringLiteral("The preset was read from %1. A dump does not carry everything a preset "
+                       "file does:")
+            .arg(QFileInfo(path).fileName()),
+        notes.join(QLatin1Char('\n')));
+}
+
+QString frmMain::documentsFolder() const {
+    // A proposal in a folder that does not exist would leave the dialog to pick any folder.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+}
+
 void frmMain::openPresetFile() {
+    if (!okToLoseChanges())
+        return;
+    const QString current = m_document->currentFile();
+    const QString start = current.isEmpty() ? documentsFolder() : QFileInfo(current).absolutePath();
     const QString path =
-        m_seams.askFileName(QStringLiteral("Open"), qtFileFilter(kPresetFileFilter), false);
+        m_seams.askFileName(QStringLiteral("Open"), qtFileFilter(kPresetFileFilter), false, start);
     if (path.isEmpty())
         return;
     openPresetPath(path);
 }
 
-void frmMain::savePresetFileAs() {
-    const QString path =
-        m_seams.askFileName(QStringLiteral("Save As"), qtFileFilter(kPresetFileFilter), true);
-    if (path.isEmpty())
-        return;
-    const FileResult result = savePresetFile(path, m_preset);
-    if (!result.ok)
+bool frmMain::writePresetTo(const QString& path) {
+    const FileResult result = qob::savePresetFile(path, m_preset);
+    if (!result.ok) {
         m_seams.showMessage(QString::fromLatin1(kSaveFailedText),
                             QString::fromStdString(result.detail));
+        return false;
+    }
+    m_document->saved(isDefaultPreset(path) ? QString() : QFileInfo(path).absoluteFilePath());
+    return true;
+}
+
+bool frmMain::savePresetFile() {
+    const QString current = m_document->currentFile();
+    if (current.isEmpty())
+        return savePresetFileAs();
+    return writePresetTo(current);
+}
+
+bool frmMain::savePresetFileAs() {
+    const QString current = m_document->currentFile();
+    const QString start =
+        !current.isEmpty()
+            ? current
+            : QDir(documentsFolder()).filePath(fileNameFor(fromCp1252(m_preset.Name)));
+    const QString path = m_seams.askFileName(QStringLiteral("Save As"),
+                                             qtFileFilter(kPresetFileFilter), true, start);
+    if (path.isEmpty())
+        return false;
+    return writePresetTo(path);
+}
+
+bool frmMain::okToLoseChanges() {
+    if (!m_document->isModified())
+        return true;
+    switch (m_seams.askSaveChanges(m_document->displayName())) {
+    case SaveAnswer::Save:
+        return savePresetFile();
+    case SaveAnswer::Discard:
+        return true;
+    case SaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void frmMain::exitProgram() {
+    if (!okToLoseChanges())
+        return;
+    Form_Unload();
+    m_ended = true;
+    m_seams.endProgram();
+}
+
+void frmMain::updateTitle() {
+    setWindowTitle((m_document->isModified() ? QStringLiteral("*") : QString()) +
+                   titleSafe(m_document->displayName()) + QStringLiteral(" \u2014 ") +
+                   QLatin1String(kProgramTitle));
+}
+
+void frmMain::setUpKeys() {
+    for (const KeyAction& key : keyActions()) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(key.name));
+        action->setShortcuts(key.keys);
+        action->setText(QString::fromLatin1(key.help));
+        connect(action, &QAction::triggered, this,
+                [this, handler = key.handler, always = key.whileDialogOpen] {
+                    if (always || !m_state.DialogOpen)
+                        handler(*this);
+                });
+        addAction(action);
+    }
+}
+
+void frmMain::editUndo() {
+    m_document->undoStack().undo();
+}
+
+void frmMain::editRedo() {
+    m_document->undoStack().redo();
+}
+
+void frmMain::editCopy() {
+    const std::string text =
+        writeRecord(m_state.CurrentElement, m_state.ActiveLayer, shownRecord());
+    QGuiApplication::clipboard()->setText(fromCp1252(text));
+}
+
+void frmMain::editPaste() {
+    const QString text = QGuiApplication::clipboard()->text();
+    const std::optional<std::string> bytes = toCp1252(text);
+    if (!bytes) {
+        m_seams.showMessage(QStringLiteral("Can't paste: the clipboard holds characters a preset "
+                                           "file cannot store."),
+                            text.left(80));
+        return;
+    }
+    const int element = m_state.CurrentElement;
+    const EditResult result = pasteRecord(m_preset, element, m_state.ActiveLayer, *bytes);
+    if (!result.ok) {
+        m_seams.showMessage(QString::fromStdString(result.text),
+                            QString::fromStdString(result.detail));
+        return;
+    }
+    if (!m_document->commit(QStringLiteral("Paste onto ") +
+                            QString::fromStdString(elementName(element))))
+        Display_Current_Element();
+}
+
+void frmMain::fillRowByNumber() {
+    fillRow(false);
+}
+
+void frmMain::fillRowByChannel() {
+    fillRow(true);
+}
+
+void frmMain::fillRow(bool byChannel) {
+    const EditResult result = qob::fillRow(m_preset, m_state.CurrentElement, m_state.ActiveLayer,
+                                           byChannel ? FillStep::Channel : FillStep::Number);
+    if (!result.ok) {
+        m_seams.showMessage(QString::fromStdString(result.text),
+                            QString::fromStdString(result.detail));
+        return;
+    }
+    m_document->commit(QStringLiteral("Fill the row of ") +
+                       QString::fromStdString(elementName(m_state.CurrentElement)));
+}
+
+void frmMain::showKeyHelp() {
+    QString html = QStringLiteral("<table cellspacing=\"4\">");
+    const auto row = [&html](const QString& keys, const QString& what) {
+        html += QStringLiteral("<tr><td><b>") + keys.toHtmlEscaped() +
+                QStringLiteral("</b></td><td>") + what.toHtmlEscaped() +
+                QStringLiteral("</td></tr>");
+    };
+    const auto heading = [&html](const char* text) {
+        html += QStringLiteral("<tr><td colspan=\"2\"><br><u>") + QLatin1String(text) +
+                QStringLiteral("</u></td></tr>");
+    };
+    heading("Keys");
+    for (const KeyAction& key : keyActions()) {
+        QStringList names;
+        for (const QKeySequence& k : key.keys)
+            names << k.toString(QKeySequence::NativeText);
+        row(names.join(QStringLiteral(", ")), QString::fromLatin1(key.help));
+    }
+    for (const auto& other : kOtherKeys)
+        row(QString::fromLatin1(other[0]), QString::fromLatin1(other[1]));
+    heading("Painted keys");
+    for (const auto& painted : kPaintedKeys)
+        row(QString::fromLatin1(painted[0]), QString::fromLatin1(painted[1]));
+    html += QStringLiteral("</table><p>") + QString::fromLatin1(kPointerHelp).toHtmlEscaped() +
+            QStringLiteral("</p>");
+    m_seams.showMessage(QStringLiteral("Keys and buttons of the QOB-TANDRIX Editor"), html);
+}
+
+void frmMain::openDroppedFiles(const QList<QUrl>& urls) {
+    QStringList suffixes;
+    for (const DropKind& kind : m_dropKinds)
+        suffixes << QStringLiteral(".") + kind.suffix;
+    const QString kinds = suffixes.join(QStringLiteral(" or "));
+    if (urls.size() != 1) {
+        m_seams.showMessage(QStringLiteral("Drop one file at a time."),
+                            QStringLiteral("%1 files were dropped; one %2 file opens.")
+                                .arg(urls.size())
+                                .arg(kinds));
+        return;
+    }
+    const QUrl& url = urls.first();
+    const QString path = url.toLocalFile();
+    for (const DropKind& kind : m_dropKinds) {
+        if (!path.isEmpty() &&
+            QFileInfo(path).suffix().compare(kind.suffix, Qt::CaseInsensitive) == 0) {
+            kind.open(path);
+            return;
+        }
+    }
+    m_seams.showMessage(QStringLiteral("Only a %1 file can be dropped here.").arg(kinds),
+                        path.isEmpty() ? url.toDisplayString() : path);
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event) {
+    // Files only, and not under the open Element Assign dialog, whose OK would store into the
+    // preset that the drop replaced.
+    if (event->mimeData()->hasUrls() && !m_state.DialogOpen)
+        event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event) {
+    if (m_state.DialogOpen || !event->mimeData()->hasUrls())
+        return;
+    event->acceptProposedAction();
+    const QList<QUrl> urls = event->mimeData()->urls();
+    // The drag source waits for the drop to end: ask the question after it has.
+    QMetaObject::invokeMethod(
+        this, [this, urls] { openDroppedFiles(urls); }, Qt::QueuedConnection);
 }
 
 void frmMain::Locate_Element(float X, float Y) {
@@ -222,9 +586,7 @@ void frmMain::Form_MouseDown(int Button, int /*Shift*/, float X, float Y) {
     }
     switch (hover) {
     case AREA_EXIT:
-        Form_Unload();
-        m_ended = true;
-        m_seams.endProgram();
+        exitProgram();
         return;
     case AREA_SHIFT:
         m_state.ChannelShift = true;
@@ -374,7 +736,14 @@ void frmMain::bringUp(QPointer<Form>& form, Create create) {
 void frmMain::showElementSetupForm() {
     bringUp(m_elementSetupForm, [this] {
         auto* form = new ElementSetupForm(m_preset, m_state, this);
-        form->seams().stored = [this] { Display_Current_Element(); };
+        form->seams().stored = [this] {
+            if (!m_document->commit(QStringLiteral("Assign ") +
+                                    QString::fromStdString(elementName(m_state.CurrentElement))))
+                Display_Current_Element();
+        };
+        // Esc closes the dialog as Cancel does.
+        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), form);
+        connect(escape, &QShortcut::activated, form, &ElementSetupForm::cmdCancel_Click);
         return form;
     });
 }
@@ -580,8 +949,13 @@ void frmMain::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    if (!m_ended)
+    if (!m_ended) {
+        if (!okToLoseChanges()) {
+            event->ignore();
+            return;
+        }
         Form_Unload();
+    }
     m_ended = true;
     event->accept();
 }

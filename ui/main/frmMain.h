@@ -2,8 +2,10 @@
 #pragma once
 
 #include "model/Preset.h"
+#include "ui/main/FileActions.h"
 
 #include <QImage>
+#include <QList>
 #include <QPixmap>
 #include <QPointF>
 #include <QPointer>
@@ -11,10 +13,12 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QFrame;
 class QLabel;
 class QPrinter;
+class QUrl;
 
 namespace qob {
 
@@ -25,12 +29,18 @@ class MIDISetupForm;
 class MidiOutService;
 struct TransferOutcome;
 class PanelLabel;
+class PresetDocument;
 
 // Everything that would block on a modal window or end the process goes through here, so tests
 // can answer in its place.
 struct MainWindowSeams {
     std::function<void(const QString& text, const QString& informative)> showMessage;
-    std::function<QString(const QString& title, const QString& filter, bool save)> askFileName;
+    // `start` is the file or folder the dialog proposes.
+    std::function<QString(const QString& title, const QString& filter, bool save,
+                          const QString& start)>
+        askFileName;
+    // "Save changes to "mine.qob"?" with Save, Discard and Cancel.
+    std::function<SaveAnswer(const QString& fileName)> askSaveChanges;
     std::function<void()> endProgram;
     // The MIDI output service, asked for once, when the MIDI Device Setup dialog first opens.
     std::function<std::shared_ptr<MidiOutService>()> midiService;
@@ -39,7 +49,8 @@ struct MainWindowSeams {
 };
 
 // The borderless, colour-keyed main window: the skin, the information panel on its display
-// field and the pointer handlers. Reads and writes the one Preset and EditorState directly.
+// field, the pointer handlers and the keys. Reads the one Preset and EditorState directly and
+// changes the preset through the document, one undo step per change.
 class frmMain : public QWidget {
     Q_OBJECT
 public:
@@ -48,18 +59,41 @@ public:
     static constexpr int kRightButton = 2;
     static constexpr int kMiddleButton = 4;
 
+    frmMain(PresetDocument& document, EditorState& state, QWidget* parent = nullptr);
+    // With a document of its own around `preset`.
     frmMain(Preset& preset, EditorState& state, QWidget* parent = nullptr);
     ~frmMain() override;
 
     MainWindowSeams& seams() { return m_seams; }
+    PresetDocument& document() { return *m_document; }
 
     // Start values, the default preset from `programFolder`, the first redraw. Runs once, before
     // the window is first shown.
     void startUp(const QString& programFolder);
-    // Loads `path` (a message on failure) and redraws the panel either way.
+    // Loads `path` (a message on failure) and redraws the panel either way. Asks nothing: the
+    // callers that replace edits ask first.
     void openPresetPath(const QString& path);
+    // Reads a .syx capture of a transfer back into the preset (a message when it cannot).
+    void importDumpPath(const QString& path);
     void openPresetFile();
-    void savePresetFileAs();
+    // Writes the current file; without one, as Save As. True when the preset was written.
+    bool savePresetFile();
+    bool savePresetFileAs();
+    // Asks before edits would be lost; true when the caller may go on.
+    bool okToLoseChanges();
+    // EXIT: the question, then the port closed and the program ended.
+    void exitProgram();
+
+    // The keys (each also a QAction of the window, named "action" + what it does).
+    void editUndo();
+    void editRedo();
+    void editCopy();
+    void editPaste();
+    void fillRowByNumber();
+    void fillRowByChannel();
+    void showKeyHelp();
+    // Opens a dropped file by its kind, or says why not.
+    void openDroppedFiles(const QList<QUrl>& urls);
     // Ctrl+P: the preset sheet, both layers, through the print dialog.
     void printSheet();
 
@@ -92,18 +126,37 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    void setUp();
     void setUpWindow();
+    void setUpKeys();
+    void updateTitle();
+    bool writePresetTo(const QString& path);
+    bool isDefaultPreset(const QString& path) const;
+    QString documentsFolder() const;
+    void fillRow(bool byChannel);
     void buildPanel();
     const ElementAssignment& shownRecord() const;
     void startWindowDrag();
     template <typename Form, typename Create> void bringUp(QPointer<Form>& form, Create create);
     bool loadPreset(const QString& path);
 
+    std::unique_ptr<PresetDocument> m_ownDocument;
+    PresetDocument* m_document;
     Preset& m_preset;
     EditorState& m_state;
     MainWindowSeams m_seams;
+    QString m_defaultPath; // the program folder's Default.QOB, which Save never writes
+
+    // What a dropped file of each kind opens with; the first whose suffix matches.
+    struct DropKind {
+        QString suffix;
+        std::function<void(const QString& path)> open;
+    };
+    std::vector<DropKind> m_dropKinds;
 
     QImage m_skin1x; // the key lookup, in skin pixels
     QPixmap m_skin;  // what is painted, at the screen's pixel ratio
