@@ -10,6 +10,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -35,23 +38,42 @@ QString openFailure(const MidiStatus& status) {
     return QStringLiteral("Couldn't open midi out, rc = %1").arg(status.code);
 }
 
-// The device number of a list index or of an exact port name.
-std::optional<int> deviceFor(MidiOutService& service, const QString& port) {
+// Runs a call to the MIDI service beside the main thread, which answers Ctrl-C and SIGTERM
+// at once even while the service does not answer (the service gives up by itself after about
+// 5 s). Leaving a stuck call behind is only safe because we then leave the process.
+template <typename Call> auto answeringSignals(Call call) -> decltype(call()) {
+    using Result = decltype(call());
+    auto result = std::make_shared<std::optional<Result>>();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread([call, result, done] {
+        *result = call();
+        done->store(true);
+    }).detach();
+    while (!done->load()) {
+        if (g_interrupted) {
+            printErr(QStringLiteral("qob: interrupted while waiting for the MIDI service; nothing "
+                                    "was sent."));
+            std::fflush(stdout);
+            std::_Exit(kFailed);
+        }
+        std::this_thread::sleep_for(kConnectPoll);
+    }
+    return std::move(**result);
+}
+
+// A list number opens the port listed there, an exact name the port of that name; either is
+// resolved on the connection that opens it.
+OpenResult openPort(const std::shared_ptr<MidiOutService>& service, const QString& port) {
     bool isIndex = false;
     const int index = port.toInt(&isIndex);
     if (isIndex)
-        return index - 1;
-    if (port == QLatin1String(kMidiMapperName))
-        return kMidiMapperDevice;
-    const PortListing listing = service.listPorts();
-    for (std::size_t k = 0; k < listing.names.size(); ++k)
-        if (QString::fromStdString(listing.names[k]) == port)
-            return static_cast<int>(k);
-    printErr(
-        QStringLiteral("qob: no MIDI output port is named '%1'; 'qob ports' lists them").arg(port));
-    if (!listing.status.ok())
-        printErr(QStringLiteral("qob: ") + QString::fromStdString(listing.status.detail));
-    return std::nullopt;
+        return answeringSignals([service, index] { return service->open(index - 1); });
+    const std::string name = port.toStdString();
+    OpenResult opened = answeringSignals([service, name] { return service->openNamed(name); });
+    if (opened.status.code == kMidiBadDevice)
+        printErr(QStringLiteral("qob: no MIDI output port is named '%1'; 'qob ports' lists them.")
+                     .arg(port));
+    return opened;
 }
 
 // Nobody hears our own port until the user connects it; JACK drops what goes out before.
@@ -74,15 +96,20 @@ bool waitForConnection(MidiOutPort& port) {
     }
     if (!canTell)
         return !g_interrupted;
-    printErr(QStringLiteral("qob: nothing was connected to '%1'; nothing sent").arg(name));
+    printErr(QStringLiteral("qob: nothing was connected to '%1'; nothing was sent.").arg(name));
     return false;
 }
 
-// RtMidi may open a named port without reaching it; then every block would be lost.
+// A port opened without reaching its target would lose every block.
 bool reachesTarget(MidiOutPort& port) {
+    if (const MidiStatus service = port.serviceStatus(); !service.ok()) {
+        printErr(QStringLiteral("qob: %1; nothing was sent.")
+                     .arg(QString::fromStdString(service.detail)));
+        return false;
+    }
     if (port.connectionCount().value_or(1) != 0)
         return true;
-    printErr(QStringLiteral("qob: '%1' is connected to nothing; nothing sent")
+    printErr(QStringLiteral("qob: '%1' is connected to nothing; nothing was sent.")
                  .arg(QString::fromStdString(port.name())));
     return false;
 }
@@ -98,7 +125,10 @@ void drawProgress(int handedOver) {
 } // namespace
 
 int cmdPorts(MidiApiChoice api) {
-    const PortListing listing = makeRtMidiService(api)->listPorts();
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    const std::shared_ptr<MidiOutService> service = makeRtMidiService(api);
+    const PortListing listing = answeringSignals([service] { return service->listPorts(); });
     std::printf("0: %s\n", kMidiMapperName);
     for (std::size_t k = 0; k < listing.names.size(); ++k)
         std::printf("%zu: %s\n", k + 1, listing.names[k].c_str());
@@ -118,19 +148,19 @@ int cmdSend(const Preset& preset, const QString& portArg, int slot, MidiApiChoic
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     const std::shared_ptr<MidiOutService> service = makeRtMidiService(api);
-    const std::optional<int> device = deviceFor(*service, portArg);
-    if (!device)
-        return kFailed;
-    const OpenResult opened = service->open(*device);
+    const OpenResult opened = openPort(service, portArg);
     if (!opened.status.ok()) {
         printErr(openFailure(opened.status));
         printErr(QString::fromStdString(opened.status.detail));
         return kFailed;
     }
-    MidiOutPort& port = *opened.port;
+    const std::shared_ptr<MidiOutPort> held = opened.port;
+    MidiOutPort& port = *held;
+    const auto closePort = [held] { return answeringSignals([held] { return held->close(); }); };
     const QString name = QString::fromStdString(port.name());
-    if (!(*device == kMidiMapperDevice ? waitForConnection(port) : reachesTarget(port))) {
-        port.close();
+    const bool own = port.name() == kVirtualPortName;
+    if (!(own ? waitForConnection(port) : reachesTarget(port))) {
+        closePort();
         return kFailed;
     }
 
@@ -140,25 +170,27 @@ int cmdSend(const Preset& preset, const QString& portArg, int slot, MidiApiChoic
                      bar ? std::function<void(int)>(drawProgress) : std::function<void(int)>());
     if (bar)
         std::fputc('\n', stderr);
-    const MidiStatus closed = port.close();
+    const MidiStatus closed = closePort();
 
     switch (outcome.kind) {
     case TransferOutcome::Kind::Cancelled:
-        printErr(QStringLiteral("qob: interrupted after %1 of %2 blocks")
-                     .arg(outcome.handedOver)
-                     .arg(kDumpBlocks));
+        printErr(outcome.handedOver == 0
+                     ? QStringLiteral("qob: interrupted before the first block; nothing was sent.")
+                     : QStringLiteral("qob: interrupted after block %1 of %2. %3")
+                           .arg(outcome.handedOver)
+                           .arg(kDumpBlocks)
+                           .arg(QString::fromStdString(partialSlotText(slot))));
         return kFailed;
     case TransferOutcome::Kind::Failed:
-        printErr(QStringLiteral("qob: sending stopped at block %1 of %2: %3")
-                     .arg(outcome.failedBlock + 1)
-                     .arg(kDumpBlocks)
-                     .arg(QString::fromStdString(outcome.error)));
+        printErr(QStringLiteral("qob: ") + QString::fromStdString(sendStoppedText(outcome)));
+        if (outcome.handedOver > 0)
+            printErr(QStringLiteral("qob: ") + QString::fromStdString(partialSlotText(slot)));
         return kFailed;
     case TransferOutcome::Kind::Sent:
         break;
     }
     if (!closed.ok()) {
-        printErr(QStringLiteral("qob: all %1 blocks were handed over, but closing '%2' failed: %3")
+        printErr(QStringLiteral("qob: all %1 blocks were handed over, but closing '%2' failed: %3.")
                      .arg(kDumpBlocks)
                      .arg(name, QString::fromStdString(closed.detail)));
         return kFailed;

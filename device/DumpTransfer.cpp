@@ -59,4 +59,32 @@ TransferOutcome transferDump(const DumpBlocks& blocks, MidiOutPort& port,
     return port.transfer({blocks, kBlockPause, cancel, progress});
 }
 
+namespace {
+// A backend's reason as the end of one of our sentences.
+std::string asClause(std::string reason) {
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == ' '))
+        reason.pop_back();
+    return reason.empty() ? "the MIDI service gave no reason" : reason;
+}
+} // namespace
+
+std::string sendStoppedText(const TransferOutcome& outcome) {
+    return "Sending stopped at block " + std::to_string(outcome.failedBlock + 1) + " of " +
+           std::to_string(kDumpBlocks) + ": " + asClause(outcome.error) + ".";
+}
+
+std::string partialSlotText(int slot) {
+    return "Slot " + std::to_string(slot) +
+           " of the surface now holds a partial preset: send it "
+           "again.";
+}
+
+std::string sentStatusText(int slot) {
+    return "Sent to slot " + std::to_string(slot);
+}
+
+std::string notSentStatusText(const std::string& reason) {
+    return "Not sent: " + reason;
+}
+
 } // namespace qob

@@ -63,4 +63,13 @@ TransferOutcome transferDump(const DumpBlocks& blocks, MidiOutPort& port,
                              const std::atomic<bool>& cancel,
                              const std::function<void(int handedOver)>& progress = {});
 
+// What the editor and `qob send` say about a transfer.
+// "Sending stopped at block 82 of 192: the JACK server has stopped."
+std::string sendStoppedText(const TransferOutcome& outcome);
+// "Slot 3 of the surface now holds a partial preset: send it again."
+std::string partialSlotText(int slot);
+// The status row after a send: "Sent to slot 3", or "Not sent: " and the short reason.
+std::string sentStatusText(int slot);
+std::string notSentStatusText(const std::string& reason);
+
 } // namespace qob

@@ -4,9 +4,11 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -23,8 +25,12 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kLinkWait = 1s;
 // How often the sending thread looks at what the process callback did.
 constexpr auto kPoll = 1ms;
-// A process callback that stops coming means the server stopped answering.
+// A process callback that stops coming means the server stopped answering; the same bound
+// holds for every other wait on the server.
 constexpr auto kCycleWait = 5s;
+constexpr auto kServiceWait = 5s;
+// How often a transfer looks whether its connection still stands.
+constexpr auto kWatchEvery = 20ms;
 // A new connection carries data from a later cycle on; let a few cycles pass first.
 constexpr int kSettleCycles = 2;
 constexpr auto kConnectSettle = 50ms;
@@ -71,7 +77,12 @@ public:
         routeMessages();
         takeMessage();
         jack_status_t js{};
-        jack_client_t* client = jack_client_open(kVirtualPortName, JackNoStartServer, &js);
+        bool answered = true;
+        jack_client_t* client = openClient(js, answered);
+        if (!answered) {
+            status = {kMidiNoService, serverName() + " does not answer"};
+            return nullptr;
+        }
         if (!client) {
             std::string why = (js & JackServerFailed) ? "no JACK server is running"
                                                       : "the JACK server refused a client";
@@ -82,11 +93,47 @@ public:
             return nullptr;
         }
         auto out = std::unique_ptr<JackOut>(new JackOut(client));
-        jack_on_shutdown(client, &JackOut::onShutdown, out.get());
+        jack_on_shutdown(client, &JackOut::onShutdown, out->m_shared.get());
         return out;
     }
 
     ~JackOut() override { release(); }
+
+    // libjack waits for a stopped server as long as it stays stopped: the open runs beside us,
+    // and a client that comes too late is closed by the thread that opened it.
+    static jack_client_t* openClient(jack_status_t& status, bool& answered) {
+        struct Attempt {
+            std::mutex mutex;
+            std::condition_variable done;
+            bool finished = false;
+            bool abandoned = false;
+            jack_client_t* client = nullptr;
+            jack_status_t status{};
+        };
+        auto attempt = std::make_shared<Attempt>();
+        std::thread([attempt] {
+            jack_status_t st{};
+            jack_client_t* client = jack_client_open(kVirtualPortName, JackNoStartServer, &st);
+            const std::lock_guard lock(attempt->mutex);
+            if (attempt->abandoned) {
+                if (client)
+                    jack_client_close(client);
+                return;
+            }
+            attempt->client = client;
+            attempt->status = st;
+            attempt->finished = true;
+            attempt->done.notify_all();
+        }).detach();
+        std::unique_lock lock(attempt->mutex);
+        if (!attempt->done.wait_for(lock, kServiceWait, [&] { return attempt->finished; })) {
+            attempt->abandoned = true;
+            answered = false;
+            return nullptr;
+        }
+        status = attempt->status;
+        return attempt->client;
+    }
     JackOut(const JackOut&) = delete;
     JackOut& operator=(const JackOut&) = delete;
 
@@ -103,29 +150,30 @@ public:
 
     // Our output port, active; connected to `target` unless it is empty.
     MidiStatus openPort(const std::string& target) {
-        m_port = jack_port_register(m_client, kVirtualPortName, JACK_DEFAULT_MIDI_TYPE,
-                                    JackPortIsOutput, 0);
-        if (!m_port)
+        m_shared->port = jack_port_register(m_client, kVirtualPortName, JACK_DEFAULT_MIDI_TYPE,
+                                            JackPortIsOutput, 0);
+        if (!m_shared->port)
             return {kMidiError, "the JACK server would not give us a MIDI port"};
         m_rate = jack_get_sample_rate(m_client);
-        jack_set_process_callback(m_client, &JackOut::onProcess, this);
+        jack_set_process_callback(m_client, &JackOut::onProcess, m_shared.get());
         if (jack_activate(m_client) != 0)
             return {kMidiError, "the JACK server would not run our client"};
         m_active = true;
         m_name = target.empty() ? kVirtualPortName : target;
+        m_target = target;
         if (target.empty())
             return {};
-        const int rc = jack_connect(m_client, jack_port_name(m_port), target.c_str());
+        const int rc = jack_connect(m_client, jack_port_name(m_shared->port), target.c_str());
         if (rc != 0 && rc != EEXIST)
             return {kMidiError, "could not connect to " + target};
-        if (!waitFor([&] { return jack_port_connected_to(m_port, target.c_str()) != 0; },
+        if (!waitFor([&] { return jack_port_connected_to(m_shared->port, target.c_str()) != 0; },
                      kLinkWait))
             return {kMidiError, "could not connect to " + target +
                                     ": the connection did not "
                                     "come up within " +
                                     std::to_string(kLinkWait.count()) + " s"};
-        const std::uint64_t seen = m_cycles.load();
-        waitFor([&] { return m_cycles.load() >= seen + kSettleCycles; }, kLinkWait);
+        const std::uint64_t seen = m_shared->cycles.load();
+        waitFor([&] { return m_shared->cycles.load() >= seen + kSettleCycles; }, kLinkWait);
         std::this_thread::sleep_for(kConnectSettle);
         return {};
     }
@@ -138,7 +186,7 @@ public:
         outcome.start = Clock::now();
         const auto finish = [&](TransferOutcome::Kind kind, std::string error) {
             outcome.kind = kind;
-            outcome.handedOver = m_next.load();
+            outcome.handedOver = m_shared->next.load();
             if (kind == TransferOutcome::Kind::Failed)
                 outcome.failedBlock = outcome.handedOver;
             outcome.error = std::move(error);
@@ -147,37 +195,47 @@ public:
         };
         if (!m_active)
             return finish(TransferOutcome::Kind::Failed, "the port is closed");
-        if (m_gone.load())
+        if (m_shared->gone.load())
             return finish(TransferOutcome::Kind::Failed, "the JACK server has stopped");
 
-        m_blocks = schedule.blocks;
-        m_spacing = static_cast<jack_nframes_t>(m_rate * schedule.pause.count() / 1000);
-        m_next.store(0);
-        m_done.store(false);
-        m_stop.store(false);
-        m_running.store(true, std::memory_order_release);
+        m_shared->blocks = schedule.blocks;
+        m_shared->spacing = static_cast<jack_nframes_t>(m_rate * schedule.pause.count() / 1000);
+        m_shared->next.store(0);
+        m_shared->done.store(false);
+        m_shared->stop.store(false);
+        m_shared->running.store(true, std::memory_order_release);
 
         int reported = 0;
         auto lastMove = Clock::now();
-        std::uint64_t lastCycle = m_cycles.load();
+        auto lastWatch = Clock::now();
+        std::uint64_t lastCycle = m_shared->cycles.load();
         for (;;) {
-            const int next = m_next.load(std::memory_order_acquire);
+            const int next = m_shared->next.load(std::memory_order_acquire);
             for (; reported < next; ++reported)
                 if (schedule.progress)
                     schedule.progress(reported + 1);
-            if (m_done.load()) {
-                m_running.store(false);
+            if (m_shared->done.load()) {
+                m_shared->running.store(false);
                 return finish(TransferOutcome::Kind::Sent, {});
             }
-            if (m_gone.load()) {
-                m_running.store(false);
+            if (m_shared->gone.load()) {
+                m_shared->running.store(false);
                 return finish(TransferOutcome::Kind::Failed, "the JACK server has stopped");
             }
             if (schedule.cancel.load()) {
                 stopCallback();
                 return finish(TransferOutcome::Kind::Cancelled, {});
             }
-            const std::uint64_t cycle = m_cycles.load();
+            if (Clock::now() - lastWatch >= kWatchEvery) {
+                lastWatch = Clock::now();
+                if (!connectionStands()) {
+                    stopCallback();
+                    return finish(TransferOutcome::Kind::Failed,
+                                  m_target.empty() ? "nothing is connected to our port any more"
+                                                   : "the connection to " + m_target + " was lost");
+                }
+            }
+            const std::uint64_t cycle = m_shared->cycles.load();
             if (cycle != lastCycle) {
                 lastCycle = cycle;
                 lastMove = Clock::now();
@@ -193,18 +251,24 @@ public:
         const std::lock_guard lock(m_mutex);
         if (!m_client)
             return {kMidiInvalidHandle, "the port is already closed"};
-        const bool gone = m_gone.load();
+        const bool gone = m_shared->gone.load();
         release();
         if (gone)
             return {kMidiError, "the JACK server stopped while the port was open"};
         return {};
     }
 
+    MidiStatus serviceStatus() override {
+        if (m_shared->gone.load())
+            return {kMidiNoService, "the JACK server has stopped"};
+        return {};
+    }
+
     std::optional<int> connectionCount() override {
         const std::lock_guard lock(m_clientMutex);
-        if (!m_port || m_gone.load())
+        if (!m_client || !m_shared->port || m_shared->gone.load())
             return 0;
-        return jack_port_connected(m_port);
+        return jack_port_connected(m_shared->port);
     }
 
 private:
@@ -220,12 +284,22 @@ private:
         return true;
     }
 
+    // A named target must stay connected; our own port must keep at least one listener.
+    bool connectionStands() {
+        const std::lock_guard lock(m_clientMutex);
+        if (!m_client || !m_shared->port)
+            return false;
+        if (m_target.empty())
+            return jack_port_connected(m_shared->port) > 0;
+        return jack_port_connected_to(m_shared->port, m_target.c_str()) != 0;
+    }
+
     // Lets the callback see the stop and leave the schedule before the blocks may change.
     void stopCallback() {
-        m_stop.store(true);
-        const std::uint64_t seen = m_cycles.load();
-        waitFor([&] { return m_gone.load() || m_cycles.load() >= seen + 2; }, 1s);
-        m_running.store(false);
+        m_shared->stop.store(true);
+        const std::uint64_t seen = m_shared->cycles.load();
+        waitFor([&] { return m_shared->gone.load() || m_shared->cycles.load() >= seen + 2; }, 1s);
+        m_shared->running.store(false);
     }
 
     void release() {
@@ -234,17 +308,24 @@ private:
             return;
         // After the server went away, libjack's client is only half there: closing it can
         // crash, so it is left as it is.
-        if (!m_gone.load()) {
-            if (m_active)
-                jack_deactivate(m_client);
-            jack_client_close(m_client);
+        if (!m_shared->gone.load()) {
+            // A stopped server would hold the close as long as it stays stopped.
+            auto closed = std::make_shared<std::atomic<bool>>(false);
+            std::thread([client = m_client, active = m_active, closed, keep = m_shared] {
+                if (active)
+                    jack_deactivate(client);
+                jack_client_close(client);
+                closed->store(true);
+                (void)keep;
+            }).detach();
+            waitFor([&] { return closed->load() || m_shared->gone.load(); }, kServiceWait);
         }
+        // The port stays in m_shared: a callback may still come until the client is closed.
         m_client = nullptr;
-        m_port = nullptr;
         m_active = false;
     }
 
-    static void onShutdown(void* self) { static_cast<JackOut*>(self)->m_gone = true; }
+    static void onShutdown(void* shared) { static_cast<Shared*>(shared)->gone = true; }
 
     // Writes each due block at its own frame: the first at once, every later one exactly the
     // pause after the previous one, or at the start of this cycle if that moment has passed
@@ -252,57 +333,61 @@ private:
     // not read from the server: a callback that runs late reads the next cycle's start there,
     // which would place the block a period too early. A cycle we miss only lengthens a gap.
     static int onProcess(jack_nframes_t nframes, void* arg) {
-        auto* self = static_cast<JackOut*>(arg);
-        void* buffer = jack_port_get_buffer(self->m_port, nframes);
+        auto* rt = static_cast<Shared*>(arg);
+        void* buffer = jack_port_get_buffer(rt->port, nframes);
         jack_midi_clear_buffer(buffer);
-        self->m_cycles.fetch_add(1);
-        const jack_nframes_t cycleStart = self->m_frames;
-        self->m_frames += nframes;
-        if (!self->m_running.load(std::memory_order_acquire) || self->m_done.load() ||
-            self->m_stop.load())
+        rt->cycles.fetch_add(1);
+        const jack_nframes_t cycleStart = rt->frames;
+        rt->frames += nframes;
+        if (!rt->running.load(std::memory_order_acquire) || rt->done.load() || rt->stop.load())
             return 0;
-        int next = self->m_next.load(std::memory_order_relaxed);
+        int next = rt->next.load(std::memory_order_relaxed);
         while (next < kDumpBlocks) {
             jack_nframes_t offset = 0;
             if (next > 0) {
-                const std::int64_t ahead =
-                    framesFrom(cycleStart, self->m_lastFrame + self->m_spacing);
+                const std::int64_t ahead = framesFrom(cycleStart, rt->lastFrame + rt->spacing);
                 if (ahead >= static_cast<std::int64_t>(nframes))
                     break;
                 offset = ahead > 0 ? static_cast<jack_nframes_t>(ahead) : 0;
             }
-            const DumpBlock& block = self->m_blocks[static_cast<std::size_t>(next)];
+            const DumpBlock& block = rt->blocks[static_cast<std::size_t>(next)];
             if (jack_midi_event_write(buffer, offset, block.data(), block.size()) != 0)
                 break; // no room left in this cycle's buffer: the next cycle takes it
-            self->m_lastFrame = cycleStart + offset;
-            self->m_next.store(++next, std::memory_order_release);
+            rt->lastFrame = cycleStart + offset;
+            rt->next.store(++next, std::memory_order_release);
         }
         // The pause after the last block is part of the transfer.
         if (next == kDumpBlocks &&
-            framesFrom(self->m_lastFrame + self->m_spacing, cycleStart + nframes) >= 0)
-            self->m_done.store(true);
+            framesFrom(rt->lastFrame + rt->spacing, cycleStart + nframes) >= 0)
+            rt->done.store(true);
         return 0;
     }
 
     std::mutex m_mutex;       // one transfer or close at a time
     std::mutex m_clientMutex; // the client's lifetime against questions from other threads
     jack_client_t* m_client;
-    jack_port_t* m_port = nullptr;
     bool m_active = false;
     std::string m_name;
+    std::string m_target; // empty for our own port
     jack_nframes_t m_rate = 48000;
-    std::atomic<bool> m_gone{false};
-    std::atomic<std::uint64_t> m_cycles{0};
 
-    // Shared with the process callback: set before m_running, read after it.
-    DumpBlocks m_blocks{};
-    jack_nframes_t m_spacing = 0;
-    jack_nframes_t m_frames = 0;    // the callback's own: frames of the cycles it saw
-    jack_nframes_t m_lastFrame = 0; // the callback's own: where the last block went
-    std::atomic<bool> m_running{false};
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_done{false};
-    std::atomic<int> m_next{0};
+    // What the process and shutdown callbacks touch. A close that the server holds up is
+    // left to a thread of its own, which keeps this alive until the client is closed.
+    struct Shared {
+        jack_port_t* port = nullptr;
+        std::atomic<bool> gone{false};
+        std::atomic<std::uint64_t> cycles{0};
+        // Set before `running`, read by the callback after it.
+        DumpBlocks blocks{};
+        jack_nframes_t spacing = 0;
+        jack_nframes_t frames = 0;    // the callback's own: frames of the cycles it saw
+        jack_nframes_t lastFrame = 0; // the callback's own: where the last block went
+        std::atomic<bool> running{false};
+        std::atomic<bool> stop{false};
+        std::atomic<bool> done{false};
+        std::atomic<int> next{0};
+    };
+    std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
 };
 
 class JackService : public MidiOutService {
@@ -331,7 +416,25 @@ public:
                         nullptr};
             target = names[static_cast<std::size_t>(device)];
         }
-        status = out->openPort(target);
+        return finishOpen(std::move(out), target);
+    }
+
+    OpenResult openNamed(const std::string& name) override {
+        MidiStatus status;
+        std::shared_ptr<JackOut> out = JackOut::connect(status);
+        if (!out)
+            return {status, nullptr};
+        if (name == kMidiMapperName)
+            return finishOpen(std::move(out), {});
+        const std::vector<std::string> names = out->inputs();
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            return {{kMidiBadDevice, "JACK has no input port named " + name + "."}, nullptr};
+        return finishOpen(std::move(out), name);
+    }
+
+private:
+    static OpenResult finishOpen(std::shared_ptr<JackOut> out, const std::string& target) {
+        const MidiStatus status = out->openPort(target);
         if (!status.ok())
             return {status, nullptr};
         return {{}, out};

@@ -33,6 +33,8 @@ public:
     virtual MidiStatus close() = 0;
     // How many ports our port is connected to, where the service can tell.
     virtual std::optional<int> connectionCount() { return std::nullopt; }
+    // Whether the service behind the port is still there: kMidiNoService once it has gone.
+    virtual MidiStatus serviceStatus() { return {}; }
 };
 
 struct PortListing {
@@ -53,6 +55,10 @@ public:
     virtual ~MidiOutService() = default;
     virtual PortListing listPorts() = 0;
     virtual OpenResult open(int deviceNumber) = 0;
+    // Looks the name up and opens that port on one connection to the service, so a port list
+    // that changed meanwhile cannot turn the name into another port; kMidiBadDevice when no
+    // port has the name. kMidiMapperName opens our own port.
+    virtual OpenResult openNamed(const std::string& name) = 0;
 };
 
 } // namespace qob

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/RtMidiPort.h"
 
+#include "device/AlsaSubscribers.h"
 #include "device/JackMidiPort.h"
 
 #include <RtMidi.h>
 
 #include <filesystem>
 #include <mutex>
+
+#include <unistd.h>
 
 namespace qob {
 namespace {
@@ -83,8 +86,9 @@ Backend connectAlsa() {
 // The sequencer takes one message at a time, so the pause is kept on our clock.
 class AlsaOutPort : public MidiOutPort {
 public:
-    AlsaOutPort(Backend backend, std::string name, TransferClock clock)
-        : m_backend(std::move(backend)), m_name(std::move(name)), m_clock(std::move(clock)) {}
+    AlsaOutPort(Backend backend, std::string name, TransferClock clock, bool own)
+        : m_backend(std::move(backend)), m_name(std::move(name)), m_clock(std::move(clock)),
+          m_own(own) {}
     ~AlsaOutPort() override { close(); }
 
     std::string name() const override { return m_name; }
@@ -120,11 +124,21 @@ public:
         return result;
     }
 
+    // Our own port reaches the surface only once something subscribed to it; a connection
+    // to a named port RtMidi made itself, and only it could tell.
+    std::optional<int> connectionCount() override {
+        if (!m_own)
+            return std::nullopt;
+        return alsaSubscriberCount(kVirtualPortName, kVirtualPortName, getpid(),
+                                   AlsaSubscriberSeam::sequencer());
+    }
+
 private:
     std::mutex m_mutex;
     Backend m_backend;
     std::string m_name;
     TransferClock m_clock;
+    bool m_own;
 };
 
 class AlsaService : public MidiOutService {
@@ -154,6 +168,10 @@ public:
         Backend backend = connectAlsa();
         if (!backend.out)
             return {backend.status, nullptr};
+        return openOn(std::move(backend), device);
+    }
+
+    OpenResult openOn(Backend backend, int device) {
         ErrorSink& sink = *backend.sink;
         try {
             const int count = static_cast<int>(backend.out->getPortCount());
@@ -172,10 +190,30 @@ public:
             if (sink.failed)
                 return {sink.status(), nullptr};
             sink.reset();
-            return {{}, std::make_shared<AlsaOutPort>(std::move(backend), name, m_clock)};
+            return {{},
+                    std::make_shared<AlsaOutPort>(std::move(backend), name, m_clock,
+                                                  device == kMidiMapperDevice)};
         } catch (const RtMidiError& e) {
             return {statusOf(e), nullptr};
         }
+    }
+
+    // RtMidi only opens by number: the name is looked up on the same sequencer client.
+    OpenResult openNamed(const std::string& name) override {
+        if (name == kMidiMapperName)
+            return open(kMidiMapperDevice);
+        Backend backend = connectAlsa();
+        if (!backend.out)
+            return {backend.status, nullptr};
+        try {
+            const unsigned count = backend.out->getPortCount();
+            for (unsigned k = 0; k < count; ++k)
+                if (backend.out->getPortName(k) == name)
+                    return openOn(std::move(backend), static_cast<int>(k));
+        } catch (const RtMidiError& e) {
+            return {statusOf(e), nullptr};
+        }
+        return {{kMidiBadDevice, "ALSA has no output port named " + name + "."}, nullptr};
     }
 
 private:
@@ -209,6 +247,19 @@ public:
             alsaWhy = opened.status.detail;
         }
         OpenResult opened = m_jack->open(device);
+        explain(opened.status, alsaWhy);
+        return opened;
+    }
+
+    OpenResult openNamed(const std::string& name) override {
+        std::string alsaWhy;
+        if (alsaUsable(alsaWhy)) {
+            OpenResult opened = m_alsa.openNamed(name);
+            if (opened.status.code != kMidiNoService)
+                return opened;
+            alsaWhy = opened.status.detail;
+        }
+        OpenResult opened = m_jack->openNamed(name);
         explain(opened.status, alsaWhy);
         return opened;
     }

@@ -4,9 +4,11 @@
 #include "tests/support/TestFiles.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/FileActions.h"
+#include "ui/main/PanelLabel.h"
 #include "ui/main/PanelLayout.h"
 #include "ui/main/frmMain.h"
 #include "vocab/ElementNames.h"
+#include "vocab/Text.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +16,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -548,6 +551,135 @@ TEST_F(MainWindowTest, StartUpWithoutDefaultShowsTheMessageOnceThenElementZero) 
     w->startUp(dir.path() + "/");
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(text("Label_Preset_Name"), "Mix Default");
+}
+
+// What a panel label draws stays inside the Part's width less the indent on both sides, and is
+// either the whole text or a start of it cut between letters, with "…".
+enum class Shown { Whole, Condensed, Elided };
+Shown expectFits(const PanelLabel* label, const PanelLabelLayout& layout, const QString& context) {
+    const PanelLabel::Fit fit = label->fitted();
+    const int room = layout.rect.width() - 2 * kPanelTextIndent;
+    QFont font = label->font();
+    font.setStretch(fit.stretch);
+    EXPECT_LE(QFontMetrics(font).horizontalAdvance(fit.text), room) << context.toStdString();
+    EXPECT_GE(fit.stretch, PanelLabel::kMinStretch) << context.toStdString();
+    EXPECT_LE(fit.stretch, 100) << context.toStdString();
+    if (fit.text == label->text())
+        return fit.stretch == 100 ? Shown::Whole : Shown::Condensed;
+    EXPECT_TRUE(fit.text.endsWith(QChar(0x2026))) << context.toStdString();
+    EXPECT_TRUE(label->text().startsWith(fit.text.chopped(1))) << context.toStdString();
+    EXPECT_EQ(fit.stretch, PanelLabel::kMinStretch) << context.toStdString(); // condensed first
+    return Shown::Elided;
+}
+
+TEST_F(MainWindowTest, EveryTextOfTheDefaultPresetFitsItsLabelWhole) {
+    w->startUp(QFileInfo(test::kDefault).path());
+    ASSERT_TRUE(messages.isEmpty());
+    int condensed = 0;
+    for (const Layer layer : {Layer::Daw, Layer::Midi})
+        for (int element = 0; element < kElementCount; ++element) {
+            state.ActiveLayer = layer;
+            state.CurrentElement = static_cast<std::int16_t>(element);
+            w->Display_Current_Element();
+            for (const PanelLabelLayout& layout : kPanelLabels) {
+                const auto* label = w->findChild<PanelLabel*>(layout.name);
+                ASSERT_NE(label, nullptr) << layout.name;
+                ASSERT_EQ(label->geometry(), layout.rect) << layout.name;
+                if (!label->isVisible())
+                    continue;
+                const QString context = QStringLiteral("%1 in %2, element %3: \"%4\"")
+                                            .arg(layout.name)
+                                            .arg(layer == Layer::Midi ? "MIDI" : "DAW")
+                                            .arg(element)
+                                            .arg(label->text());
+                const Shown shown = expectFits(label, layout, context);
+                EXPECT_NE(shown, Shown::Elided) << context.toStdString();
+                condensed += shown == Shown::Condensed;
+            }
+        }
+    EXPECT_GT(condensed, 0); // the check above saw the hard cases
+
+    // The text that used to lose its last letter.
+    state.ActiveLayer = Layer::Midi;
+    state.CurrentElement = 17;
+    w->Display_Current_Element();
+    EXPECT_EQ(text("Label_Element_Name"), "Breath Control");
+    const auto* explain = w->findChild<PanelLabel*>("Label_Explain");
+    EXPECT_EQ(explain->fitted().text, "Channel AfterTouch");
+    EXPECT_LT(explain->fitted().stretch, 100);
+}
+
+TEST_F(MainWindowTest, TheLongestTextsOfEachLabelAreCondensedThenElidedNeverCut) {
+    // Every name the tables can put into Label_Explain reads whole.
+    QStringList names;
+    for (int n = 0; n < 128; ++n)
+        names << QString::fromLatin1(ControllerName(n)) << QString::fromLatin1(ProgramName(n));
+    for (const int status : {0x80, 0x90, 0xA0, 0xD0, 0xE0})
+        names << QString::fromLatin1(EventTypeName(static_cast<std::uint8_t>(status)));
+    QStringList elementNames;
+    for (int element = 0; element < kElementCount; ++element)
+        elementNames << QString::fromStdString(elementName(element));
+
+    struct Case {
+        const char* label;
+        QStringList texts;
+        Shown expected; // for the last text of the list, the longest
+    };
+    const Case cases[] = {
+        {"Label_Element_Name", elementNames, Shown::Whole},
+        {"Label_Type", {"PC Key", "SysEx", "Normal", "Drawbar", "Push", "Toggle"}, Shown::Whole},
+        {"Label_Data",
+         {" 255, 255, 255", "<Shift+Alt> <F12>", "<Ctr+Shift+Alt><Space>"},
+         Shown::Elided},
+        // Eight letters in the dialog; a file may hold any length.
+        {"Label_Explain", names + QStringList{"WWWWWWWW", "A label written by another tool"},
+         Shown::Elided},
+        {"Label_SysEx",
+         {"FF FF FF FF FF FF FF FF FF FF F7", "Send failed at block 192/192"},
+         Shown::Whole},
+        {"Label_DAW_MIDI", {"DAW", "MIDI"}, Shown::Whole},
+        {"Label_Preset_Name", {"Mix Default", "mmmmmmmmmmm", "WWWWWWWWWWW"}, Shown::Elided},
+        {"Label_Index", {"Index :  8", "Index :  888", "Index : -32768"}, Shown::Elided},
+    };
+    for (const Case& c : cases) {
+        const PanelLabelLayout* layout = nullptr;
+        for (const PanelLabelLayout& l : kPanelLabels)
+            if (QLatin1String(l.name) == QLatin1String(c.label))
+                layout = &l;
+        ASSERT_NE(layout, nullptr) << c.label;
+        auto* label = w->findChild<PanelLabel*>(c.label);
+        label->show();
+        Shown last = Shown::Whole;
+        for (const QString& t : c.texts) {
+            label->setText(t);
+            last = expectFits(label, *layout, QStringLiteral("%1: \"%2\"").arg(c.label, t));
+            if (&t != &c.texts.last()) {
+                EXPECT_NE(last, Shown::Elided) << c.label << ": " << t.toStdString();
+            }
+        }
+        EXPECT_EQ(last, c.expected) << c.label;
+
+        // What is painted matches: the indent on the right stays the field's colour.
+        const QImage drawn = label->grab().toImage();
+        for (int x = drawn.width() - kPanelTextIndent; x < drawn.width(); ++x)
+            for (int y = 0; y < drawn.height(); ++y)
+                ASSERT_EQ(drawn.pixelColor(x, y), QColor(128, 128, 255))
+                    << c.label << " at " << x << "," << y;
+    }
+}
+
+TEST_F(MainWindowTest, LitPicturesArePainted) {
+    const auto litAt = [this](const char* name) {
+        const QImage shot = w->screenshot();
+        return qGray(shot.pixel(w->findChild<QWidget*>(name)->geometry().center() *
+                                w->devicePixelRatio())) > 150;
+    };
+    EXPECT_FALSE(litAt("Pic_Select"));
+    EXPECT_FALSE(litAt("Pic_Channel_Shift"));
+    press(centreOf(AREA_LAYER));
+    press(centreOf(AREA_SHIFT));
+    EXPECT_TRUE(litAt("Pic_Select"));
+    EXPECT_TRUE(litAt("Pic_Channel_Shift"));
 }
 
 TEST_F(MainWindowTest, ScreenshotCutsOutTheKeyColour) {

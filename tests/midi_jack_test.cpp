@@ -10,8 +10,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -83,7 +85,10 @@ public:
         return std::make_unique<JackReceiver>(uniqueName("receiver").toStdString());
     }
     bool ready() const { return m_ready; }
+    void pause() { ::kill(static_cast<pid_t>(m_jackd.processId()), SIGSTOP); }
+    void resume() { ::kill(static_cast<pid_t>(m_jackd.processId()), SIGCONT); }
     void kill() {
+        resume();
         m_jackd.kill();
         m_jackd.waitForFinished(5000);
         m_killed = true;
@@ -353,10 +358,72 @@ TEST_F(JackTest, QobSendFailsWithAMessageAndNeverHangs) {
     server.kill();
     r = finish(send, kProcessTimeout);
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.contains("sending stopped at block")) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains("JACK server has stopped")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(
+        QRegularExpression("Sending stopped at block \\d+ of 192: the JACK server has stopped\\.")))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("now holds a partial preset")) << r.err.toStdString();
     EXPECT_LT(receiver->messages().size(), 192u);
     receiver.reset();
+}
+
+// The connection to the target is watched while the blocks go out: when it goes, the send
+// stops and says at which block, never "sent".
+TEST_F(JackTest, QobSendStopsWhenTheTargetIsDisconnectedOrGone) {
+    for (const bool portGoes : {false, true}) {
+        SCOPED_TRACE(portGoes ? "the target's client ends" : "the connection is removed");
+        auto receiver = std::make_unique<JackReceiver>(uniqueName("receiver").toStdString());
+        ASSERT_TRUE(receiver->ok()) << receiver->error();
+        const QString target = QString::fromStdString(receiver->portName());
+        QProcess send;
+        send.start(QStringLiteral(QOB_CLI), {"send", kDefault, "--port", target, "--slot", "6"});
+        ASSERT_TRUE(receiver->waitFor(40, kArrival));
+        if (portGoes) {
+            receiver.reset();
+        } else {
+            const auto own = receiver->outputsNamed(kVirtualPortName);
+            ASSERT_EQ(own.size(), 1u);
+            ASSERT_TRUE(receiver->disconnectFrom(own[0]));
+        }
+        const Outcome r = finish(send, kProcessTimeout);
+        EXPECT_EQ(r.status, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(
+            QRegularExpression("Sending stopped at block \\d+ of 192: the connection to " +
+                               QRegularExpression::escape(target) + " was lost\\.")))
+            << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("Slot 6 of the surface now holds a partial preset"));
+        EXPECT_FALSE(r.out.contains("sent 192")) << r.out.toStdString();
+        if (receiver) {
+            EXPECT_LT(receiver->messages().size(), 192u);
+        }
+    }
+}
+
+// A stopped server answers nothing: listing and sending give up after about 5 s, and Ctrl-C or
+// SIGTERM end them at once; the server resumes unharmed.
+TEST_F(JackTest, AStoppedServerNeverHangsQob) {
+    OwnServer server;
+    ASSERT_TRUE(server.ready());
+    server.pause();
+    QElapsedTimer waited;
+    waited.start();
+    const Outcome ports = qob({"ports", "--api", "jack"}, server.env());
+    EXPECT_EQ(ports.status, 1);
+    EXPECT_TRUE(ports.err.contains("does not answer")) << ports.err.toStdString();
+    EXPECT_LT(waited.elapsed(), kProcessTimeout);
+
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal == SIGINT ? "Ctrl-C" : "SIGTERM");
+        QProcess send;
+        send.setProcessEnvironment(server.env());
+        send.start(QStringLiteral(QOB_CLI), {"send", kDefault, "--port", "0", "--api", "jack"});
+        ASSERT_TRUE(send.waitForStarted());
+        QThread::msleep(500);
+        ::kill(static_cast<pid_t>(send.processId()), signal);
+        ASSERT_TRUE(send.waitForFinished(3000)) << "the signal was not answered";
+        EXPECT_EQ(send.exitCode(), 1);
+        EXPECT_TRUE(QString::fromLocal8Bit(send.readAllStandardError()).contains("interrupted"));
+    }
+    server.resume();
 }
 
 class JackWindowTest : public JackTest, public WindowDriver {
@@ -451,7 +518,9 @@ TEST_F(JackWindowTest, FailuresEndWithAMessage) {
     server.kill();
     QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 2, kProcessTimeout);
     EXPECT_TRUE(messages[0].startsWith("Sending stopped at block")) << messages[0].toStdString();
-    EXPECT_EQ(messages[1], "the JACK server has stopped");
+    EXPECT_TRUE(messages[0].endsWith(": the JACK server has stopped."))
+        << messages[0].toStdString();
+    EXPECT_EQ(messages[1], "Slot 1 of the surface now holds a partial preset: send it again.");
     click(AREA_EXIT); // closes the orphaned port without hanging
     EXPECT_EQ(ends, 1);
     EXPECT_NE(state.MidiResult, 0);

@@ -2,15 +2,21 @@
 #include "tests/support/OffscreenQt.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/Skin.h"
+#include "ui/main/SkinCache.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -186,11 +192,144 @@ TEST(SkinArtwork, UnreadableArtworkStillGivesAVisibleSurface) {
     }
 }
 
+QByteArray skinDrawing() {
+    QFile file(QString::fromLatin1(kSkinResource));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return file.readAll();
+}
+
+// Everything Qt says while `run` runs: the cache must fail silently.
+QStringList messagesDuring(const std::function<void()>& run) {
+    static QStringList* sink = nullptr;
+    QStringList said;
+    sink = &said;
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { *sink << text; });
+    run();
+    qInstallMessageHandler(previous);
+    sink = nullptr;
+    return said;
+}
+
+TEST(SkinCache, MissStoresAndHitReadsBackExactlyTheDirectRender) {
+    const QTemporaryDir dir;
+    const QByteArray svg = skinDrawing();
+    std::vector<QImage> direct;
+    for (const qreal dpr : kRatios) {
+        direct.push_back(renderSkinFrom(svg, dpr));
+        const CachedSkin miss = cachedSkinFrom(svg, dpr, dir.path());
+        EXPECT_FALSE(miss.hit) << dpr;
+        EXPECT_TRUE(miss.stored) << dpr;
+        EXPECT_TRUE(miss.image == direct.back()) << dpr;
+    }
+    // Each ratio has a file of its own: none replaced another.
+    for (std::size_t i = 0; i < std::size(kRatios); ++i) {
+        const CachedSkin hit = cachedSkinFrom(svg, kRatios[i], dir.path());
+        EXPECT_TRUE(hit.hit) << kRatios[i];
+        EXPECT_FALSE(hit.stored) << kRatios[i];
+        EXPECT_TRUE(hit.image == direct[i]) << kRatios[i];
+        EXPECT_EQ(hit.image.devicePixelRatio(), kRatios[i]);
+        EXPECT_EQ(hit.image.format(), direct[i].format());
+        // The image is the caller's to change: a write does not reach the file.
+        QImage changed = hit.image;
+        changed.setPixel(0, 0, qRgb(1, 2, 3));
+    }
+    for (std::size_t i = 0; i < std::size(kRatios); ++i)
+        EXPECT_TRUE(cachedSkinFrom(svg, kRatios[i], dir.path()).image == direct[i]) << kRatios[i];
+}
+
+TEST(SkinCache, AnotherDrawingIsAMissAndReplacesTheFile) {
+    const QTemporaryDir dir;
+    const QByteArray svg = skinDrawing();
+    QByteArray other = svg;
+    other.replace("</svg>", "<!-- another drawing with the same pixels --></svg>");
+    ASSERT_NE(other, svg);
+    ASSERT_TRUE(cachedSkinFrom(svg, 1.0, dir.path()).stored);
+    const CachedSkin changed = cachedSkinFrom(other, 1.0, dir.path());
+    EXPECT_FALSE(changed.hit);
+    EXPECT_TRUE(changed.stored);
+    EXPECT_TRUE(cachedSkinFrom(other, 1.0, dir.path()).hit);
+    EXPECT_FALSE(cachedSkinFrom(svg, 1.0, dir.path()).hit);
+}
+
+TEST(SkinCache, DamagedOrForeignFilesAreRenderedOverSilently) {
+    const QByteArray svg = skinDrawing();
+    const QImage direct = renderSkinFrom(svg, 1.0);
+    const std::pair<const char*, std::function<void(QByteArray&)>> damages[] = {
+        {"empty", [](QByteArray& b) { b.clear(); }},
+        {"not ours", [](QByteArray& b) { b = "P6\n986 565\n255\n" + b.mid(16); }},
+        {"truncated", [](QByteArray& b) { b.chop(1000); }},
+        {"one byte longer", [](QByteArray& b) { b.append('\0'); }},
+        {"other file version", [](QByteArray& b) { b[11] = char(b[11] + 1); }},
+        {"other key", [](QByteArray& b) { b[30] = char(~b[30]); }},
+        {"pixel flipped", [](QByteArray& b) { b[b.size() / 2] = char(~b[b.size() / 2]); }},
+        {"checksum flipped", [](QByteArray& b) { b[60] = char(~b[60]); }},
+    };
+    for (const auto& [name, damage] : damages) {
+        const QTemporaryDir dir;
+        ASSERT_TRUE(cachedSkinFrom(svg, 1.0, dir.path()).stored);
+        QFile file(skinCachePath(dir.path(), 1.0));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        damage(bytes);
+        file.resize(0);
+        file.seek(0);
+        file.write(bytes);
+        file.close();
+
+        CachedSkin skin;
+        EXPECT_TRUE(messagesDuring([&] { skin = cachedSkinFrom(svg, 1.0, dir.path()); }).isEmpty())
+            << name;
+        EXPECT_FALSE(skin.hit) << name;
+        EXPECT_TRUE(skin.stored) << name;
+        EXPECT_TRUE(skin.image == direct) << name;
+        EXPECT_TRUE(cachedSkinFrom(svg, 1.0, dir.path()).hit) << name << ": replaced";
+    }
+}
+
+TEST(SkinCache, AFolderThatCannotBeWrittenOnlyCostsTheRender) {
+    const QByteArray svg = skinDrawing();
+    const QImage direct = renderSkinFrom(svg, 1.0);
+    const QTemporaryDir dir;
+    QFile(dir.filePath("file")).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QDir(dir.path()).mkpath("taken/" + QFileInfo(skinCachePath({}, 1.0)).fileName()));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("read-only"));
+    QFile::setPermissions(dir.filePath("read-only"), QFile::ReadOwner | QFile::ExeOwner);
+    struct Case {
+        const char* name;
+        QString folder;
+        bool writable; // the folder itself, which root may write whatever its mode
+    };
+    const Case cases[] = {
+        {"below a file", dir.filePath("file/cache"), false},
+        {"the cache file's name taken by a folder", dir.filePath("taken"), false},
+        {"read-only", dir.filePath("read-only"), geteuid() == 0},
+        {"none", QString(), false},
+    };
+    for (const Case& c : cases) {
+        for (int start = 0; start < 2; ++start) {
+            CachedSkin skin;
+            EXPECT_TRUE(
+                messagesDuring([&] { skin = cachedSkinFrom(svg, 1.0, c.folder); }).isEmpty())
+                << c.name;
+            EXPECT_TRUE(skin.image == direct) << c.name;
+            if (!c.writable) {
+                EXPECT_FALSE(skin.hit) << c.name;
+                EXPECT_FALSE(skin.stored) << c.name;
+            }
+        }
+    }
+}
+
 TEST(SkinArtwork, IconHasAWindowSize) {
     const QIcon icon = appIcon();
     ASSERT_FALSE(icon.isNull());
     EXPECT_EQ(icon.pixmap(32, 32).deviceIndependentSize().toSize(), QSize(32, 32));
     EXPECT_TRUE(icon.availableSizes().contains(QSize(32, 32)));
+    // Rendered on request, on a transparent ground.
+    const QImage image = icon.pixmap(32, 32).toImage();
+    EXPECT_GT(qAlpha(image.pixel(16, 16)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "device/DumpTransfer.h"
 #include "device/MidiOutPort.h"
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -40,6 +41,7 @@ public:
     }
 
     std::optional<int> connectionCount() override { return connections; }
+    MidiStatus serviceStatus() override { return service; }
 
     std::vector<Sent> sent() const {
         const std::lock_guard lock(m_mutex);
@@ -56,6 +58,7 @@ public:
     std::function<void(int count)> onSend; // after each recorded message, on the sending thread
     int failAt = -1;                       // the message with this index fails
     std::optional<int> connections;
+    MidiStatus service; // what serviceStatus() answers
     int closes = 0;
 
 private:
@@ -96,7 +99,18 @@ public:
         return {{}, lastPort};
     }
 
+    OpenResult openNamed(const std::string& name) override {
+        openedNames.push_back(name);
+        if (name == kMidiMapperName)
+            return open(kMidiMapperDevice);
+        const auto it = std::find(names.begin(), names.end(), name);
+        if (it == names.end())
+            return {{kMidiBadDevice, "no port named " + name}, nullptr};
+        return open(static_cast<int>(it - names.begin()));
+    }
+
     std::vector<std::string> names;
+    std::vector<std::string> openedNames;
     MidiStatus listStatus;
     int openCode = kMidiOk;
     std::function<TransferTime()> portClock = [] { return std::chrono::steady_clock::now(); };

@@ -132,6 +132,10 @@ bool JackReceiver::connectFrom(const std::string& output) {
     return m_impl->jack && jack_connect(m_impl->jack, output.c_str(), m_portName.c_str()) == 0;
 }
 
+bool JackReceiver::disconnectFrom(const std::string& output) {
+    return m_impl->jack && jack_disconnect(m_impl->jack, output.c_str(), m_portName.c_str()) == 0;
+}
+
 int JackReceiver::xruns() const {
     return m_impl->xruns.load();
 }

@@ -37,6 +37,7 @@ public:
     // Output ports whose full name contains `part`.
     std::vector<std::string> outputsNamed(const std::string& part) const;
     bool connectFrom(const std::string& output);
+    bool disconnectFrom(const std::string& output);
     int connectionCount() const;
 
     // Cycles the server missed since the receiver started. A JACK server without realtime

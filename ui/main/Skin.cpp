@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFont>
 #include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
@@ -281,22 +282,45 @@ QImage renderLitButton(qreal devicePixelRatio) {
     return lit;
 }
 
-QIcon appIcon() {
-    QSvgRenderer renderer(QString::fromLatin1(kIconResource));
-    QIcon icon;
-    if (!renderer.isValid())
-        return icon;
-    // Window managers pick 16..64; larger sizes would only slow down start-up.
-    for (const int side : {16, 24, 32, 48, 64}) {
-        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&p, QRectF(0, 0, side, side));
-        p.end();
-        icon.addPixmap(QPixmap::fromImage(image));
+namespace {
+
+// Renders the vector icon at whatever size is asked, when it is asked: a window that no one
+// asks for its icon (Wayland, offscreen) never rasterises it.
+class SvgIconEngine : public QIconEngine {
+public:
+    QIconEngine* clone() const override { return new SvgIconEngine; }
+    QString key() const override { return QStringLiteral("qob-svg"); }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        QSvgRenderer renderer(QString::fromLatin1(kIconResource));
+        if (!renderer.isValid())
+            return;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        renderer.render(painter, QRectF(rect));
+        painter->restore();
     }
-    return icon;
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter p(&image);
+            paint(&p, QRect(QPoint(0, 0), size), mode, state);
+        }
+        return QPixmap::fromImage(std::move(image));
+    }
+
+    // Window managers pick 16..64.
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        return {{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}};
+    }
+};
+
+} // namespace
+
+QIcon appIcon() {
+    return QIcon(new SvgIconEngine);
 }
 
 } // namespace qob

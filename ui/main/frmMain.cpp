@@ -16,6 +16,7 @@
 #include "ui/main/PresetDocument.h"
 #include "ui/main/SheetPrinting.h"
 #include "ui/main/Skin.h"
+#include "ui/main/SkinCache.h"
 #include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MIDISetupForm.h"
 #include "vocab/Cp1252.h"
@@ -23,11 +24,13 @@
 #include "vocab/Text.h"
 
 #include <QAction>
+#include <QBitmap>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -214,13 +217,13 @@ void frmMain::setUpWindow() {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
-    // The skin is the costliest part of start-up: render it once where the screen is 1:1.
+    // The skin is the costliest part of start-up: it comes from the cache folder once rendered.
     m_skinRatio = devicePixelRatioF();
-    const QImage skin = renderSkin(m_skinRatio);
+    const QImage skin = cachedSkin(m_skinRatio);
     m_skin = QPixmap::fromImage(skin);
     m_skin.setDevicePixelRatio(m_skinRatio);
-    m_skin1x = (m_skinRatio == 1.0 ? skin : renderSkin(1.0)).convertToFormat(QImage::Format_RGB32);
-    setMask(QPixmap::fromImage(m_skin1x).createMaskFromColor(kKeyColour, Qt::MaskInColor));
+    m_skin1x = (m_skinRatio == 1.0 ? skin : cachedSkin(1.0)).convertToFormat(QImage::Format_RGB32);
+    setMask(QBitmap::fromImage(m_skin1x.createMaskFromColor(kKeyColour.rgb(), Qt::MaskInColor)));
 
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
@@ -756,37 +759,61 @@ void frmMain::showMidiSetupForm() {
 }
 
 // The send runs on a thread of its own; its progress and outcome take the second row of the
-// panel until the next redraw.
+// panel until the next redraw. A send that does not start says so there too, so the row never
+// keeps an earlier "Sent to slot N".
 void frmMain::SendDeviceDump() {
     if (m_sender && m_sender->isRunning())
         return; // one send at a time
-    const std::shared_ptr<MidiOutPort> port = m_state.MidiOutHandle;
+    const auto refuse = [this](const QString& status, const QString& text,
+                               const QString& informative) {
+        showSendText(QString::fromStdString(notSentStatusText(status.toStdString())));
+        m_seams.showMessage(text, informative);
+    };
+    std::shared_ptr<MidiOutPort> port = m_state.MidiOutHandle;
     if (!port) {
         // A port was chosen, but opening it failed: sending would reach nobody.
-        m_seams.showMessage(
+        refuse(
+            QStringLiteral("no open port"),
             QStringLiteral("No MIDI port is open ! Please Click <MIDI DEVICE>"),
             QStringLiteral("The last attempt to open one gave rc = %1.").arg(m_state.MidiResult));
         return;
     }
+    if (!port->serviceStatus().ok()) {
+        // The server went away under the open port. If the port's owner is back under the same
+        // name, the user means that port.
+        const std::string name = port->name();
+        const OpenResult again = m_seams.midiService()->openNamed(name);
+        if (!again.port) {
+            refuse(QStringLiteral("no MIDI service"),
+                   QStringLiteral("Couldn't open midi out, rc = %1").arg(kMidiNoService),
+                   QString::fromStdString(port->serviceStatus().detail + ", and " + name +
+                                          " cannot be opened again: " + again.status.detail));
+            return;
+        }
+        port->close();
+        m_state.MidiOutHandle = port = again.port;
+        m_state.MidiResult = again.status.code;
+    }
     const DumpResult image = BuildDeviceDump(m_preset);
     if (!image.image) {
-        m_seams.showMessage(QString::fromStdString(image.error),
-                            QStringLiteral("Nothing was sent."));
+        refuse(QStringLiteral("the preset cannot be sent"), QString::fromStdString(image.error),
+               QStringLiteral("Nothing was sent."));
         return;
     }
     if (m_preset.PresetIndex < kFirstPresetSlot || m_preset.PresetIndex > kLastPresetSlot) {
-        m_seams.showMessage(QStringLiteral("Preset index %1 is outside %2..%3.")
-                                .arg(m_preset.PresetIndex)
-                                .arg(kFirstPresetSlot)
-                                .arg(kLastPresetSlot),
-                            QStringLiteral("Nothing was sent."));
+        refuse(QStringLiteral("no such slot"),
+               QStringLiteral("Preset index %1 is outside %2..%3.")
+                   .arg(m_preset.PresetIndex)
+                   .arg(kFirstPresetSlot)
+                   .arg(kLastPresetSlot),
+               QStringLiteral("Nothing was sent."));
         return;
     }
     if (port->connectionCount() == 0) {
-        m_seams.showMessage(
-            QStringLiteral("MIDI port %1 is connected to nothing.")
-                .arg(QString::fromStdString(port->name())),
-            QStringLiteral("Connect it to the surface, then send again. Nothing was sent."));
+        refuse(QStringLiteral("no connection"),
+               QStringLiteral("MIDI port %1 is connected to nothing.")
+                   .arg(QString::fromStdString(port->name())),
+               QStringLiteral("Connect it to the surface, then send again. Nothing was sent."));
         return;
     }
     if (!m_sender) {
@@ -806,20 +833,21 @@ void frmMain::SendDeviceDump() {
 void frmMain::sendFinished(const TransferOutcome& outcome) {
     switch (outcome.kind) {
     case TransferOutcome::Kind::Sent:
-        showSendText(QStringLiteral("Sent to slot %1").arg(m_sendSlot));
+        showSendText(QString::fromStdString(sentStatusText(m_sendSlot)));
         return;
     case TransferOutcome::Kind::Cancelled:
-        showSendText(
-            QStringLiteral("Send stopped at %1/%2").arg(outcome.handedOver).arg(kDumpBlocks));
+        showSendText(QString::fromStdString(notSentStatusText("stopped at " +
+                                                              std::to_string(outcome.handedOver) +
+                                                              "/" + std::to_string(kDumpBlocks))));
         return;
     case TransferOutcome::Kind::Failed:
-        showSendText(QStringLiteral("Send failed at block %1/%2")
-                         .arg(outcome.failedBlock + 1)
-                         .arg(kDumpBlocks));
-        m_seams.showMessage(QStringLiteral("Sending stopped at block %1 of %2.")
-                                .arg(outcome.failedBlock + 1)
-                                .arg(kDumpBlocks),
-                            QString::fromStdString(outcome.error));
+        showSendText(QString::fromStdString(
+            notSentStatusText("failed at block " + std::to_string(outcome.failedBlock + 1) + "/" +
+                              std::to_string(kDumpBlocks))));
+        m_seams.showMessage(QString::fromStdString(sendStoppedText(outcome)),
+                            outcome.handedOver > 0
+                                ? QString::fromStdString(partialSlotText(m_sendSlot))
+                                : QStringLiteral("Nothing was sent."));
         return;
     }
 }
@@ -832,8 +860,16 @@ void frmMain::showSendText(const QString& text) {
     m_sysEx->setVisible(true);
 }
 
-// Stops a send first: the port must not close under the sending thread.
+// A send in progress is let finish first: stopped half-way, it would leave the surface's slot
+// holding half of one preset and half of another. It takes about 2 s, and the display shows
+// it meanwhile; user input waits.
 void frmMain::closeMidiPort() {
+    if (m_sender && m_sender->isRunning()) {
+        QElapsedTimer waited;
+        waited.start();
+        while (m_sender->isRunning() && waited.elapsed() < kSendFinishWaitMs)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, kSendPollMs);
+    }
     if (m_sender)
         m_sender->stop();
     if (!m_state.MidiOutHandle) {
@@ -853,14 +889,19 @@ bool frmMain::isKeyColoured(QPointF pos) const {
 }
 
 QImage frmMain::screenshot() {
-    QImage image = grab().toImage().convertToFormat(QImage::Format_ARGB32);
-    // grab() paints through the mask; do what the window system does with the key.
+    // The window is opaque, so this is a shallow copy, not a conversion.
+    const QImage drawn = grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QImage image(drawn.size(), QImage::Format_ARGB32);
+    image.setDevicePixelRatio(drawn.devicePixelRatio());
+    // grab() paints through the mask; do what the window system does with the key, in the same
+    // pass that makes every other pixel opaque.
     const QRgb key = kKeyColour.rgb();
+    const int width = image.width();
     for (int y = 0; y < image.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if (row[x] == key)
-                row[x] = qRgba(0, 0, 0, 0);
+        const auto* in = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            out[x] = in[x] == key ? qRgba(0, 0, 0, 0) : in[x];
     }
     return image;
 }
@@ -868,7 +909,7 @@ QImage frmMain::screenshot() {
 void frmMain::paintEvent(QPaintEvent* /*event*/) {
     const qreal ratio = devicePixelRatioF();
     if (m_skinRatio != ratio) { // moved to a screen with another pixel ratio
-        m_skin = QPixmap::fromImage(renderSkin(ratio));
+        m_skin = QPixmap::fromImage(cachedSkin(ratio));
         m_skin.setDevicePixelRatio(ratio);
         m_skinRatio = ratio;
     }

@@ -188,6 +188,9 @@ private:
     void sendFinished(const TransferOutcome& outcome);
     QPointer<MIDISetupForm> m_midiSetupForm;
     DumpSender* m_sender = nullptr;
+    // A transfer takes 1.92 s; the port's own bounds end a stuck one within 5 s more.
+    static constexpr int kSendFinishWaitMs = 10000;
+    static constexpr int kSendPollMs = 20;
     int m_sendSlot = 0;
 };
 

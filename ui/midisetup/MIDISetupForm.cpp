@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace qob {
 
 namespace {
@@ -110,23 +112,26 @@ void MIDISetupForm::layOut() {
 }
 
 void MIDISetupForm::Form_Update() {
-    if (m_state.MidiPortChosen)
-        return;
-    // Emptied first, so a second call before any OK does not list every port twice.
+    // Listed afresh at every showing, so a port plugged in since shows and a vanished one goes;
+    // the selection follows its name, not its place in the list.
+    const QString chosen = m_comboMidiOut->currentText();
     m_comboMidiOut->clear();
     m_comboMidiOut->addItem(QString::fromLatin1(kMidiMapperName), kMidiMapperDevice);
     const PortListing listing = m_service->listPorts();
     for (std::size_t k = 0; k < listing.names.size(); ++k)
         m_comboMidiOut->addItem(QString::fromStdString(listing.names[k]), static_cast<int>(k));
-    m_comboMidiOut->setCurrentIndex(0);
+    m_comboMidiOut->setCurrentIndex(std::max(0, m_comboMidiOut->findText(chosen)));
 }
 
 void MIDISetupForm::cmdOK_Click() {
     m_seams.closePort();
     const int j = m_comboMidiOut->currentIndex();
-    // No selection is index -1, which gives device -2: a number that names no port.
-    const int device = j >= 0 ? m_comboMidiOut->itemData(j).toInt() : j - 1;
-    const OpenResult opened = m_service->open(device);
+    // The entry is opened by its name: the service's numbering may have changed since the list
+    // was filled. No selection gives device -2, a number that names no port.
+    const OpenResult opened = j < 0 ? m_service->open(j - 1)
+                              : j == 0
+                                  ? m_service->open(kMidiMapperDevice)
+                                  : m_service->openNamed(m_comboMidiOut->itemText(j).toStdString());
     m_state.MidiResult = opened.status.code;
     m_state.MidiOutHandle = opened.port;
     if (opened.status.code != kMidiOk)

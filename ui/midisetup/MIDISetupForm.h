@@ -32,7 +32,7 @@ public:
 
     MidiSetupSeams& seams() { return m_seams; }
 
-    // Fills the list until a port was chosen once; from then on the list stays as it is.
+    // Fills the list afresh, keeping the selected port by its name.
     void Form_Update();
     void cmdOK_Click();
 
