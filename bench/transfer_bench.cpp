@@ -12,6 +12,7 @@
 #include "ui/main/frmMain.h"
 #include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MIDISetupForm.h"
+#include "ui/midisetup/MidiCalls.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -150,10 +151,14 @@ void BM_EditorEventLoopDuringSend(benchmark::State& state) {
     window.startUp(QStringLiteral(QOB_SOURCE_DIR "/resources"));
     window.show();
     window.showMidiSetupForm();
+    // The dialog asks the service on a thread of its own; wait for each answer.
+    auto* calls = window.findChild<MidiCalls*>();
+    calls->waitUntilIdle(20000);
     auto* form = window.findChild<MIDISetupForm*>();
     auto* list = form->findChild<QComboBox*>(QStringLiteral("Combo_MIDI_OUT"));
     list->setCurrentIndex(list->findText(QString::fromStdString(receiver.portName())));
     form->cmdOK_Click();
+    calls->waitUntilIdle(20000);
     if (!editor.MidiOutHandle) {
         state.SkipWithError("the receiver's port did not open");
         return;
@@ -182,6 +187,7 @@ void BM_EditorEventLoopDuringSend(benchmark::State& state) {
         worstStall = std::max(worstStall, stall);
     }
     window.closeMidiPort();
+    calls->waitUntilIdle(20000);
     state.counters["loop_stall_max_ms"] = worstStall;
 }
 BENCHMARK(BM_EditorEventLoopDuringSend)

@@ -442,7 +442,7 @@ TEST_F(JackWindowTest, SendThroughTheDialogDeliversTheSyxBytes) {
     ASSERT_TRUE(receiver.ok()) << receiver.error();
     openWindow();
     preset.PresetIndex = 4;
-    click(AREA_MIDI_DEVICE);
+    showPorts();
     EXPECT_EQ(listed().value(0), "MIDI Mapper");
     const int entry = entryOf(receiver.portName());
     ASSERT_GT(entry, 0) << listed().join(", ").toStdString();
@@ -479,9 +479,9 @@ TEST_F(JackWindowTest, SendThroughTheDialogDeliversTheSyxBytes) {
 TEST_F(JackWindowTest, FailuresEndWithAMessage) {
     // An empty selection names device -2.
     openWindow();
-    click(AREA_MIDI_DEVICE);
+    showPorts();
     portList()->clear();
-    QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    pressOK();
     EXPECT_EQ(messages.value(0), "Couldn't open midi out, rc = 2");
     messages.clear();
     click(AREA_SEND);
@@ -493,7 +493,7 @@ TEST_F(JackWindowTest, FailuresEndWithAMessage) {
         state = EditorState{};
         messages.clear();
         openWindow();
-        click(AREA_MIDI_DEVICE);
+        showPorts();
         EXPECT_EQ(listed(), QStringList({"MIDI Mapper"}));
         choosePort(0);
         EXPECT_EQ(messages.value(0), "Couldn't open midi out, rc = 6");
@@ -509,7 +509,7 @@ TEST_F(JackWindowTest, FailuresEndWithAMessage) {
         state = EditorState{};
         messages.clear();
         openWindow();
-        click(AREA_MIDI_DEVICE);
+        showPorts();
         choosePort(entryOf(receiver->portName()));
         ASSERT_TRUE(state.MidiOutHandle) << messages.join(" / ").toStdString();
     }

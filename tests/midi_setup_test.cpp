@@ -10,6 +10,10 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <condition_variable>
+#include <mutex>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +23,48 @@ using namespace qob::test;
 namespace {
 
 constexpr int kSlowTest = 10000; // ms; far above the 1.92 s a transfer takes
+
+// Holds listing and opening on the service's thread until released, as a stopped JACK server
+// holds its callers.
+class HeldService : public FakeService {
+public:
+    PortListing listPorts() override {
+        pass();
+        return FakeService::listPorts();
+    }
+    OpenResult open(int device) override {
+        pass();
+        return FakeService::open(device);
+    }
+    void hold() {
+        const std::lock_guard lock(m_mutex);
+        m_held = true;
+    }
+    void release() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_held = false;
+        }
+        m_released.notify_all();
+    }
+    bool holding() {
+        const std::lock_guard lock(m_mutex);
+        return m_waiting > 0;
+    }
+
+private:
+    void pass() {
+        std::unique_lock lock(m_mutex);
+        ++m_waiting;
+        m_released.wait(lock, [this] { return !m_held; });
+        --m_waiting;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_held = false;
+    int m_waiting = 0;
+};
 
 class MidiSetupTest : public ::testing::Test, public WindowDriver {
 protected:
@@ -49,7 +95,7 @@ protected:
 };
 
 TEST_F(MidiSetupTest, DialogLayoutFollowsTheTwipsAtTheScreensDpi) {
-    click(AREA_MIDI_DEVICE);
+    showPorts();
     MIDISetupForm* form = dialog();
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(form->isVisible());
@@ -91,11 +137,11 @@ TEST_F(MidiSetupTest, DialogLayoutFollowsTheTwipsAtTheScreensDpi) {
 }
 
 TEST_F(MidiSetupTest, ListIsFilledAtEveryShowingAndOkOpensTheChosenName) {
-    click(AREA_MIDI_DEVICE);
+    showPorts();
     EXPECT_EQ(listed(), QStringList({"MIDI Mapper", "Surface In", "Other Synth"}));
     EXPECT_EQ(portList()->currentIndex(), 0);
 
-    click(AREA_MIDI_DEVICE); // again: listed afresh, not appended
+    showPorts(); // again: listed afresh, not appended
     EXPECT_EQ(listed().size(), 3);
     EXPECT_EQ(service->listings, 2);
 
@@ -109,7 +155,7 @@ TEST_F(MidiSetupTest, ListIsFilledAtEveryShowingAndOkOpensTheChosenName) {
 
     // A port plugged in before the chosen one shows, and the selection follows the name.
     service->names = {"Surface In", "Late Port", "Other Synth"};
-    click(AREA_MIDI_DEVICE);
+    showPorts();
     EXPECT_EQ(listed(), QStringList({"MIDI Mapper", "Surface In", "Late Port", "Other Synth"}));
     EXPECT_EQ(portList()->currentText(), "Other Synth");
 
@@ -117,15 +163,15 @@ TEST_F(MidiSetupTest, ListIsFilledAtEveryShowingAndOkOpensTheChosenName) {
     // never whatever took its number.
     const auto first = service->lastPort;
     service->names = {"Late Port", "Other Synth"};
-    QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    pressOK();
     EXPECT_TRUE(first->closed());
     EXPECT_EQ(state.MidiOutHandle->name(), "Other Synth");
 
     // A name that has gone: rc = 2, and the name in the detail.
-    click(AREA_MIDI_DEVICE);
+    showPorts();
     portList()->setCurrentIndex(portList()->findText("Late Port"));
     service->names = {"Other Synth"};
-    QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    pressOK();
     ASSERT_EQ(messages.size(), 2);
     EXPECT_EQ(messages[0], "Couldn't open midi out, rc = 2");
     EXPECT_TRUE(messages[1].contains("Late Port")) << messages[1].toStdString();
@@ -133,10 +179,10 @@ TEST_F(MidiSetupTest, ListIsFilledAtEveryShowingAndOkOpensTheChosenName) {
 
     // A vanished selection falls back to the mapper; the mapper opens our own port.
     messages.clear();
-    click(AREA_MIDI_DEVICE);
+    showPorts();
     EXPECT_EQ(listed(), QStringList({"MIDI Mapper", "Other Synth"}));
     EXPECT_EQ(portList()->currentIndex(), 0);
-    QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    pressOK();
     EXPECT_EQ(state.MidiOutHandle->name(), kVirtualPortName);
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -158,10 +204,10 @@ TEST_F(MidiSetupTest, OkReportsAFailedOpenWithItsReturnCode) {
         service->opened.clear();
         service->openCode = c.openCode;
         open([this] { return service; });
-        click(AREA_MIDI_DEVICE);
+        showPorts();
         if (c.emptyList)
             portList()->clear();
-        QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+        pressOK();
         EXPECT_EQ(service->opened, std::vector<int>({c.device}));
         ASSERT_EQ(messages.size(), 2);
         EXPECT_EQ(messages[0], QStringLiteral("Couldn't open midi out, rc = %1").arg(c.rc));
@@ -275,6 +321,7 @@ TEST_F(MidiSetupTest, TheStatusRowAndTheMessagesTellWhatHappened) {
     const auto names = service->names;
     service->names.clear();
     click(AREA_SEND);
+    ASSERT_TRUE(midiSettled());
     ASSERT_EQ(messages.size(), 2);
     EXPECT_EQ(messages[0], "Couldn't open midi out, rc = 6");
     EXPECT_TRUE(messages[1].startsWith("the JACK server has stopped")) << messages[1].toStdString();
@@ -288,6 +335,80 @@ TEST_F(MidiSetupTest, TheStatusRowAndTheMessagesTellWhatHappened) {
     EXPECT_EQ(state.MidiOutHandle, service->lastPort);
     EXPECT_EQ(service->lastPort->sent().size(), 192u);
     EXPECT_TRUE(messages.isEmpty()) << messages.join(" / ").toStdString();
+}
+
+// The window's thread never waits on the service: while a listing or an open is held, the
+// window keeps answering, the dialog offers nothing stale, SEND says why it does nothing, and
+// the outcome is applied once it comes.
+TEST_F(MidiSetupTest, AHeldServiceLeavesTheWindowAnswering) {
+    auto held = std::make_shared<HeldService>();
+    held->names = service->names;
+    open([held] { return held; });
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(10);
+
+    held->hold();
+    click(AREA_MIDI_DEVICE);
+    QTRY_VERIFY(held->holding());
+    QTRY_VERIFY(ticks > 3);
+    EXPECT_EQ(listed(), QStringList({"MIDI Mapper"}));
+    EXPECT_FALSE(portList()->isEnabled());
+    EXPECT_FALSE(dialog()->findChild<QPushButton*>("cmdOK")->isEnabled());
+    click(AREA_SAVE_AS);
+    EXPECT_EQ(asked, QStringList({"Save As"}));
+    held->release();
+    QTRY_COMPARE(listed(), QStringList({"MIDI Mapper", "Surface In", "Other Synth"}));
+    EXPECT_TRUE(portList()->isEnabled());
+    EXPECT_TRUE(dialog()->findChild<QPushButton*>("cmdOK")->isEnabled());
+
+    portList()->setCurrentIndex(1);
+    held->hold();
+    QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    QTRY_VERIFY(held->holding());
+    EXPECT_TRUE(dialog()->isVisible()) << "hidden only once the outcome is in";
+    EXPECT_FALSE(state.MidiOutHandle);
+    click(AREA_SEND);
+    EXPECT_EQ(panelRow2(), "Not sent: the MIDI port is busy, press SEND again in a moment");
+    EXPECT_TRUE(messages.isEmpty());
+    ticks = 0;
+    QTRY_VERIFY(ticks > 3);
+    held->release();
+    QTRY_VERIFY(!dialog()->isVisible());
+    ASSERT_TRUE(state.MidiOutHandle);
+    EXPECT_EQ(state.MidiOutHandle->name(), "Surface In");
+    EXPECT_EQ(state.MidiResult, 0);
+    EXPECT_TRUE(state.MidiPortChosen);
+
+    click(AREA_SEND);
+    QTRY_COMPARE_WITH_TIMEOUT(panelRow2(), QString("Sent to slot 1"), kSlowTest);
+}
+
+// EXIT while an open is held waits for it, closes the port it opened, then ends.
+TEST_F(MidiSetupTest, ExitDuringAHeldOpenWaitsForItThenEnds) {
+    auto held = std::make_shared<HeldService>();
+    held->names = service->names;
+    open([held] { return held; });
+    showPorts();
+    portList()->setCurrentIndex(2);
+    held->hold();
+    QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    QTRY_VERIFY(held->holding());
+
+    int endsAtRelease = -1;
+    QTimer::singleShot(50, [&] {
+        endsAtRelease = ends;
+        held->release();
+    });
+    click(AREA_EXIT);
+    EXPECT_EQ(endsAtRelease, 0) << "EXIT waited for the open";
+    EXPECT_EQ(ends, 1);
+    ASSERT_TRUE(held->lastPort);
+    EXPECT_EQ(held->lastPort->name(), "Other Synth");
+    EXPECT_TRUE(held->lastPort->closed());
+    EXPECT_FALSE(state.MidiOutHandle);
+    EXPECT_EQ(state.MidiResult, 0);
 }
 
 } // namespace

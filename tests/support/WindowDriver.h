@@ -6,6 +6,7 @@
 #include "ui/main/ElementMap.h"
 #include "ui/main/frmMain.h"
 #include "ui/midisetup/MIDISetupForm.h"
+#include "ui/midisetup/MidiCalls.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -64,12 +65,28 @@ struct WindowDriver {
             names << portList()->itemText(i);
         return names;
     }
-    // MIDI DEVICE, pick entry `entry`, OK.
-    void choosePort(int entry) {
+    // Waits until the MIDI service has answered every call asked of it (a JACK open that
+    // times out takes 5 s).
+    bool midiSettled(int timeoutMs = 20000) {
+        const auto* calls = window->findChild<MidiCalls*>();
+        return QTest::qWaitFor([calls] { return !calls->busy(); }, timeoutMs);
+    }
+    // MIDI DEVICE, and the list filled.
+    void showPorts() {
         click(AREA_MIDI_DEVICE);
-        portList()->setCurrentIndex(entry);
+        EXPECT_TRUE(midiSettled());
+    }
+    // OK, and its outcome in.
+    void pressOK() {
         QTest::mouseClick(dialog()->findChild<QPushButton*>(QStringLiteral("cmdOK")),
                           Qt::LeftButton);
+        EXPECT_TRUE(midiSettled());
+    }
+    // MIDI DEVICE, pick entry `entry`, OK.
+    void choosePort(int entry) {
+        showPorts();
+        portList()->setCurrentIndex(entry);
+        pressOK();
     }
     QString panelRow2() const {
         const auto* sysEx = window->findChild<QLabel*>(QStringLiteral("Label_SysEx"));

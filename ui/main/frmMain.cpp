@@ -19,6 +19,7 @@
 #include "ui/main/SkinCache.h"
 #include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MIDISetupForm.h"
+#include "ui/midisetup/MidiCalls.h"
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/Text.h"
@@ -186,6 +187,8 @@ void frmMain::setUp() {
     };
     m_seams.endProgram = [] { QCoreApplication::exit(0); };
     m_seams.midiService = [] { return makeRtMidiService(); };
+    m_midiCalls = new MidiCalls(this);
+    m_midiCalls->setObjectName(QStringLiteral("MidiCalls"));
     m_seams.askPrinter = [this](QPrinter& printer) { return askPrinterDialog(this, printer); };
     m_dropKinds.push_back({QString::fromLatin1(kPresetSuffix), [this](const QString& path) {
                                if (okToLoseChanges())
@@ -611,7 +614,8 @@ void frmMain::Form_MouseDown(int Button, int /*Shift*/, float X, float Y) {
         showMidiSetupForm();
         return;
     case AREA_SEND:
-        if (!m_state.MidiPortChosen)
+        // While a first port is still opening, SEND says so rather than that none was chosen.
+        if (!m_state.MidiPortChosen && !m_midiCalls->busy())
             m_seams.showMessage(QStringLiteral("No MIDI Device ! Please Click <MIDI DEVICE>"),
                                 QString());
         else
@@ -640,9 +644,14 @@ void frmMain::Form_MouseMove(int /*Button*/, int /*Shift*/, float X, float Y) {
     }
 }
 
+// An open, close or reconnect in progress is let finish first (the service bounds each), so
+// the port it opens is closed again rather than left behind.
 void frmMain::Form_Unload() {
+    m_unloading = true;
+    m_midiCalls->waitUntilIdle(kMidiCallsWaitMs);
     if (m_state.MidiPortChosen)
         closeMidiPort();
+    m_midiCalls->waitUntilIdle(kMidiCallsWaitMs);
 }
 
 void frmMain::Pic_Channel_Shift_Click() {
@@ -752,7 +761,7 @@ void frmMain::showElementSetupForm() {
 
 void frmMain::showMidiSetupForm() {
     bringUp(m_midiSetupForm, [this] {
-        auto* form = new MIDISetupForm(m_state, m_seams.midiService(), this);
+        auto* form = new MIDISetupForm(m_state, m_seams.midiService(), *m_midiCalls, this);
         form->seams().closePort = [this] { closeMidiPort(); };
         return form;
     });
@@ -764,6 +773,12 @@ void frmMain::showMidiSetupForm() {
 void frmMain::SendDeviceDump() {
     if (m_sender && m_sender->isRunning())
         return; // one send at a time
+    if (m_midiCalls->busy()) {
+        // The port is being opened, closed or listed; its outcome is not known yet.
+        showSendText(QString::fromStdString(
+            notSentStatusText("the MIDI port is busy, press SEND again in a moment")));
+        return;
+    }
     const auto refuse = [this](const QString& status, const QString& text,
                                const QString& informative) {
         showSendText(QString::fromStdString(notSentStatusText(status.toStdString())));
@@ -782,18 +797,36 @@ void frmMain::SendDeviceDump() {
         // The server went away under the open port. If the port's owner is back under the same
         // name, the user means that port.
         const std::string name = port->name();
-        const OpenResult again = m_seams.midiService()->openNamed(name);
-        if (!again.port) {
-            refuse(QStringLiteral("no MIDI service"),
-                   QStringLiteral("Couldn't open midi out, rc = %1").arg(kMidiNoService),
-                   QString::fromStdString(port->serviceStatus().detail + ", and " + name +
-                                          " cannot be opened again: " + again.status.detail));
-            return;
-        }
-        port->close();
-        m_state.MidiOutHandle = port = again.port;
-        m_state.MidiResult = again.status.code;
+        m_midiCalls->run(
+            this, [service = m_seams.midiService, name] { return service()->openNamed(name); },
+            [this, port, name, refuse](const OpenResult& again) {
+                if (!again.port) {
+                    refuse(
+                        QStringLiteral("no MIDI service"),
+                        QStringLiteral("Couldn't open midi out, rc = %1").arg(kMidiNoService),
+                        QString::fromStdString(port->serviceStatus().detail + ", and " + name +
+                                               " cannot be opened again: " + again.status.detail));
+                    return;
+                }
+                m_midiCalls->run(
+                    this, [port] { return port->close(); }, [](const MidiStatus&) {});
+                m_state.MidiOutHandle = again.port;
+                m_state.MidiResult = again.status.code;
+                if (m_unloading)
+                    return;
+                startSend(again.port);
+            });
+        return;
     }
+    startSend(port);
+}
+
+void frmMain::startSend(std::shared_ptr<MidiOutPort> port) {
+    const auto refuse = [this](const QString& status, const QString& text,
+                               const QString& informative) {
+        showSendText(QString::fromStdString(notSentStatusText(status.toStdString())));
+        m_seams.showMessage(text, informative);
+    };
     const DumpResult image = BuildDeviceDump(m_preset);
     if (!image.image) {
         refuse(QStringLiteral("the preset cannot be sent"), QString::fromStdString(image.error),
@@ -876,7 +909,10 @@ void frmMain::closeMidiPort() {
         m_state.MidiResult = kMidiInvalidHandle;
         return;
     }
-    m_state.MidiResult = m_state.MidiOutHandle->close().code;
+    // Closed on the service's queue, so an open asked for next waits for it.
+    m_midiCalls->run(
+        this, [port = std::move(m_state.MidiOutHandle)] { return port->close(); },
+        [this](const MidiStatus& closed) { m_state.MidiResult = closed.code; });
     m_state.MidiOutHandle.reset();
 }
 

@@ -26,6 +26,7 @@ class DumpSender;
 class ElementSetupForm;
 class LitPicture;
 class MIDISetupForm;
+class MidiCalls;
 class MidiOutService;
 struct TransferOutcome;
 class PanelLabel;
@@ -186,8 +187,14 @@ private:
     // The MIDI link: the dialog, created on first use, and the send in progress.
     void showSendText(const QString& text);
     void sendFinished(const TransferOutcome& outcome);
+    void startSend(std::shared_ptr<MidiOutPort> port);
     QPointer<MIDISetupForm> m_midiSetupForm;
     DumpSender* m_sender = nullptr;
+    // Every call into the MIDI service (list, open, close, reconnect) goes through this queue.
+    MidiCalls* m_midiCalls = nullptr;
+    bool m_unloading = false; // EXIT is waiting for the MIDI service: no new send
+    // An open and a close, each bounded by the service at about 5 s.
+    static constexpr int kMidiCallsWaitMs = 12000;
     // A transfer takes 1.92 s; the port's own bounds end a stuck one within 5 s more.
     static constexpr int kSendFinishWaitMs = 10000;
     static constexpr int kSendPollMs = 20;

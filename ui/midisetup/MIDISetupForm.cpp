@@ -2,6 +2,7 @@
 #include "ui/midisetup/MIDISetupForm.h"
 
 #include "device/MidiOutPort.h"
+#include "ui/midisetup/MidiCalls.h"
 #include "ui/midisetup/MidiSetupLayout.h"
 
 #include <QComboBox>
@@ -46,11 +47,11 @@ QIcon midiSocketIcon() {
 } // namespace
 
 MIDISetupForm::MIDISetupForm(EditorState& state, std::shared_ptr<MidiOutService> service,
-                             QWidget* parent)
+                             MidiCalls& calls, QWidget* parent)
     // A title bar with a close box only, like the Element Assign dialog.
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
-      m_state(state), m_service(std::move(service)) {
+      m_state(state), m_service(std::move(service)), m_calls(calls) {
     setObjectName(QStringLiteral("MIDISetupForm"));
     setWindowTitle(QStringLiteral("MIDI Device Setup"));
     setWindowIcon(midiSocketIcon());
@@ -111,35 +112,65 @@ void MIDISetupForm::layOut() {
     m_comboMidiOut->setFocus();
 }
 
+void MIDISetupForm::setBusy(bool busy) {
+    m_busy = busy;
+    // A stale list must not be picked from, nor OK pressed twice.
+    m_comboMidiOut->setEnabled(!busy);
+    m_cmdOK->setEnabled(!busy);
+}
+
 void MIDISetupForm::Form_Update() {
     // Listed afresh at every showing, so a port plugged in since shows and a vanished one goes;
     // the selection follows its name, not its place in the list.
-    const QString chosen = m_comboMidiOut->currentText();
+    if (!m_listingPending)
+        m_keptName = m_comboMidiOut->currentText();
     m_comboMidiOut->clear();
     m_comboMidiOut->addItem(QString::fromLatin1(kMidiMapperName), kMidiMapperDevice);
-    const PortListing listing = m_service->listPorts();
-    for (std::size_t k = 0; k < listing.names.size(); ++k)
-        m_comboMidiOut->addItem(QString::fromStdString(listing.names[k]), static_cast<int>(k));
-    m_comboMidiOut->setCurrentIndex(std::max(0, m_comboMidiOut->findText(chosen)));
+    setBusy(true);
+    m_listingPending = true;
+    const int listing = ++m_listing;
+    m_calls.run(
+        this, [service = m_service] { return service->listPorts(); },
+        [this, listing](const PortListing& ports) {
+            if (listing != m_listing)
+                return; // a newer listing is on its way
+            m_listingPending = false;
+            for (std::size_t k = 0; k < ports.names.size(); ++k)
+                m_comboMidiOut->addItem(QString::fromStdString(ports.names[k]),
+                                        static_cast<int>(k));
+            m_comboMidiOut->setCurrentIndex(std::max(0, m_comboMidiOut->findText(m_keptName)));
+            setBusy(false);
+            m_comboMidiOut->setFocus();
+        });
 }
 
 void MIDISetupForm::cmdOK_Click() {
+    if (m_busy)
+        return;
     m_seams.closePort();
     const int j = m_comboMidiOut->currentIndex();
     // The entry is opened by its name: the service's numbering may have changed since the list
     // was filled. No selection gives device -2, a number that names no port.
-    const OpenResult opened = j < 0 ? m_service->open(j - 1)
-                              : j == 0
-                                  ? m_service->open(kMidiMapperDevice)
-                                  : m_service->openNamed(m_comboMidiOut->itemText(j).toStdString());
-    m_state.MidiResult = opened.status.code;
-    m_state.MidiOutHandle = opened.port;
-    if (opened.status.code != kMidiOk)
-        m_seams.showMessage(
-            QStringLiteral("Couldn't open midi out, rc = %1").arg(opened.status.code),
-            QString::fromStdString(opened.status.detail));
-    m_state.MidiPortChosen = true;
-    hide();
+    const std::string name = j > 0 ? m_comboMidiOut->itemText(j).toStdString() : std::string();
+    setBusy(true);
+    m_calls.run(
+        this,
+        [service = m_service, j, name] {
+            return j < 0    ? service->open(j - 1)
+                   : j == 0 ? service->open(kMidiMapperDevice)
+                            : service->openNamed(name);
+        },
+        [this](const OpenResult& opened) {
+            m_state.MidiResult = opened.status.code;
+            m_state.MidiOutHandle = opened.port;
+            setBusy(false);
+            if (opened.status.code != kMidiOk)
+                m_seams.showMessage(
+                    QStringLiteral("Couldn't open midi out, rc = %1").arg(opened.status.code),
+                    QString::fromStdString(opened.status.detail));
+            m_state.MidiPortChosen = true;
+            hide();
+        });
 }
 
 } // namespace qob

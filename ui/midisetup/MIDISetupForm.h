@@ -14,6 +14,7 @@ class QPushButton;
 
 namespace qob {
 
+class MidiCalls;
 class MidiOutService;
 
 // The dialog's ways out to the main window.
@@ -23,24 +24,35 @@ struct MidiSetupSeams {
 };
 
 // "MIDI Device Setup": picks the output port from "MIDI Mapper" and the service's ports and
-// opens it on OK. Modeless; the main window creates it once and OK only hides it.
+// opens it on OK. Modeless; the main window creates it once and OK only hides it. The service is
+// asked through `calls`, never on the window's thread.
 class MIDISetupForm : public QDialog {
     Q_OBJECT
 public:
-    MIDISetupForm(EditorState& state, std::shared_ptr<MidiOutService> service,
+    MIDISetupForm(EditorState& state, std::shared_ptr<MidiOutService> service, MidiCalls& calls,
                   QWidget* parent = nullptr);
 
     MidiSetupSeams& seams() { return m_seams; }
 
-    // Fills the list afresh, keeping the selected port by its name.
+    // Fills the list afresh, keeping the selected port by its name. The ports arrive later;
+    // until then the list and OK are disabled.
     void Form_Update();
+    // Opens the chosen entry; the dialog hides once the outcome is in.
     void cmdOK_Click();
+    // Listing or opening in progress.
+    bool busy() const { return m_busy; }
 
 private:
     void layOut();
+    void setBusy(bool busy);
 
     EditorState& m_state;
     std::shared_ptr<MidiOutService> m_service;
+    MidiCalls& m_calls;
+    bool m_busy = false;
+    bool m_listingPending = false;
+    int m_listing = 0;  // tells the latest listing from an earlier one
+    QString m_keptName; // the selection while the list is being refilled
     MidiSetupSeams m_seams;
     QLabel* m_label2 = nullptr;
     QComboBox* m_comboMidiOut = nullptr;
