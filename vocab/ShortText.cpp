@@ -40,32 +40,16 @@ std::string eventText(const ElementAssignment& a) {
     }
 }
 
-// The panel's key table in the words printed on keyboards ("Space", "F12", "Up").
+// A key in the words printed on keyboards ("Space", "F12", "Up"): the panel's name without its
+// angle brackets.
 std::string keyWord(std::uint8_t key) {
-    struct Named {
-        std::uint8_t code;
-        std::string_view word;
-    };
-    constexpr std::array<Named, 5> kNamed{{
-        {KeyCode::Space, "Space"},
-        {KeyCode::Right, "Right"},
-        {KeyCode::Left, "Left"},
-        {KeyCode::Down, "Down"},
-        {KeyCode::Up, "Up"},
-    }};
-    if (key >= KeyCode::F1 && key <= KeyCode::F12)
-        return std::string("F").append(std::to_string(key - KeyCode::F1 + 1));
-    if (key >= KeyCode::A && key <= KeyCode::Z)
-        return std::string(1, static_cast<char>('A' + key - KeyCode::A));
-    if (key >= KeyCode::Digit1 && key <= KeyCode::Digit9)
-        return std::string(1, static_cast<char>('1' + key - KeyCode::Digit1));
-    if (key == KeyCode::Digit0)
-        return "0";
-    for (const Named& n : kNamed)
-        if (n.code == key)
-            return std::string(n.word);
+    std::string name = keyName(key);
     // A usage ID the editor has no name for still says what the surface will send.
-    return std::string("Key ").append(std::to_string(key));
+    if (name.empty())
+        return std::string("Key ").append(std::to_string(key));
+    if (name.front() == '<')
+        name = name.substr(1, name.size() - 2);
+    return name;
 }
 
 std::string keystroke(const ElementAssignment& a) {

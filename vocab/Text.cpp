@@ -250,6 +250,8 @@ constexpr std::array<NamedKey, 5> kNamedKeys{{
     {KeyCode::Up, "<Up>"},
 }};
 
+} // namespace
+
 std::string keyName(int key) {
     if (key >= KeyCode::F1 && key <= KeyCode::F12)
         return "<F" + std::to_string(key - KeyCode::F1 + 1) + ">";
@@ -264,8 +266,6 @@ std::string keyName(int key) {
             return std::string(named.name);
     return {};
 }
-
-} // namespace
 
 std::string hexByte(std::uint8_t b) {
     constexpr std::string_view kDigits = "0123456789ABCDEF";

@@ -20,8 +20,10 @@ std::string hexByte(std::uint8_t b);
 
 // Panel texts.
 std::string keystrokeText(std::uint8_t modifiers, std::uint8_t key); // "<Ctrl+Alt> <F12>"
-std::string sysexText(const ElementAssignment& a);                   // "43 10 4C 00 F7"
-std::string midiDataText(const ElementAssignment& a);                // " 176, 7, 100"
+// A key as the panel names it ("<F12>", "A", "<Space>"); empty for a code it has no name for.
+std::string keyName(int key);
+std::string sysexText(const ElementAssignment& a);    // "43 10 4C 00 F7"
+std::string midiDataText(const ElementAssignment& a); // " 176, 7, 100"
 // The description of a MIDI record: Explain in the DAW layer, the event name in the MIDI layer;
 // nullopt where the name table yields no text.
 std::optional<std::string> midiExplainText(const ElementAssignment& a, Layer layer);
