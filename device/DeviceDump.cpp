@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/DeviceDump.h"
 
+#include "device/DumpLayout.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <string_view>
@@ -8,33 +10,7 @@
 namespace qob {
 namespace {
 
-// Image layout.
-constexpr std::size_t kNameOffset = 0;
-constexpr std::size_t kLimitsOffset = 11;
-constexpr std::size_t kLimitBytes = 2;
-
-// Record layout: the DAW half, then the MIDI half, each 4 single bytes and 8 bytes of text or
-// SysEx tail.
-constexpr std::size_t kDawHalfOffset = 0;
-constexpr std::size_t kMidiHalfOffset = 12;
-constexpr std::size_t kHalfTailOffset = 4;
-
-// Block layout.
-constexpr std::array<std::uint8_t, 7> kBlockHeader{kSysExStart, 0x7D, 0x12, 0x34, 0x10, 0x02, 0x21};
-constexpr std::size_t kSlotOffset = 7;
-constexpr std::size_t kAddressLowOffset = 8;
-constexpr std::size_t kAddressHighOffset = 9; // high nibble address, low nibble top bits d0..d3
-constexpr std::size_t kLowDataOffset = 10;
-constexpr std::size_t kTopBitsHighOffset = 14; // top bits of d4..d7
-constexpr std::size_t kHighDataOffset = 15;
-constexpr std::size_t kEndOffset = 19;
-constexpr std::size_t kDataGroupBytes = 4;
-constexpr int kAddressLowBits = 7;
-constexpr int kAddressHighShift = 4;
-constexpr std::uint8_t kDataBitsMask = 0x7F;
-constexpr int kTopBitShift = 7;
-// The last block leaves the address sequence: it goes out as address 1023 (7F, 70).
-constexpr int kLastBlockAddress = 1023;
+using namespace dumplayout;
 
 void putText(DeviceDump& image, std::size_t offset, std::string_view text, std::size_t width) {
     const std::size_t n = std::min(text.size(), width);

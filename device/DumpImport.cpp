@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/DumpImport.h"
 
+#include "device/DumpLayout.h"
+
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/Text.h"
@@ -20,27 +22,13 @@
 namespace qob {
 namespace {
 
-// Block layout, as makeDumpBlock writes it.
-constexpr std::array<std::uint8_t, 7> kBlockHeader{kSysExStart, 0x7D, 0x12, 0x34, 0x10, 0x02, 0x21};
-constexpr std::size_t kSlotOffset = 7;
-constexpr std::size_t kAddressLowOffset = 8;
-constexpr std::size_t kAddressHighOffset = 9;
-constexpr std::size_t kLowDataOffset = 10;
-constexpr std::size_t kTopBitsHighOffset = 14;
-constexpr std::size_t kHighDataOffset = 15;
-constexpr std::size_t kDataGroupBytes = 4;
-constexpr std::uint8_t kDataBitsMask = 0x7F;
-constexpr std::uint8_t kTopBitsMask = 0x0F;
-constexpr int kAddressLowBits = 7;
-constexpr int kAddressHighShift = 4;
-constexpr int kLastBlockAddress = 1023;
+using namespace dumplayout;
+
+constexpr std::uint8_t kTopBitsMask = 0x0F; // the top bits of four data bytes
 constexpr int kLastBlock = kDumpBlocks - 1;
 constexpr int kSlotBytes = kLastPresetSlot - kFirstPresetSlot + 1;
 
-// Image layout, as BuildDeviceDump writes it.
-constexpr std::size_t kLimitsOffset = 11;
-constexpr std::size_t kMidiHalfOffset = 12;
-constexpr std::size_t kHalfTailOffset = 4;
+// The largest limit bytes BuildDeviceDump writes.
 constexpr std::uint8_t kLimitHighMax = 0x7F; // 32767 / 256
 constexpr int kLimitLowMax = 255;
 
