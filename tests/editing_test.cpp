@@ -28,6 +28,9 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace qob;
 
 namespace {
@@ -289,6 +292,44 @@ TEST_F(EditingTest, SaveWritesTheCurrentFileButNeverTheDefaultPreset) {
     saveAs("missing/x.qob");
     ASSERT_EQ(messages.size(), 2);
     EXPECT_EQ(messages[0], "Couldn't save QOB-TANDRIX Preset File!");
+    EXPECT_TRUE(doc->isModified());
+}
+
+// Save replaces the content, not what the file is: its mode, owner, group and other names stay.
+TEST_F(EditingTest, SaveKeepsModeOwnerAndOtherNames) {
+    const QByteArray file = QFile::encodeName(path("shared.qob"));
+    const QByteArray other = QFile::encodeName(path("other name.qob"));
+    ASSERT_TRUE(savePresetFile(path("shared.qob"), preset).ok);
+    ASSERT_EQ(::chmod(file.constData(), 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(file.constData(), 1234, 4321), 0);
+    }
+    ASSERT_EQ(::link(file.constData(), other.constData()), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(file.constData(), &before), 0);
+
+    w->openPresetPath(path("shared.qob"));
+    edit();
+    key(Qt::Key_S);
+    EXPECT_FALSE(doc->isModified());
+    struct stat after {};
+    ASSERT_EQ(::stat(file.constData(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_NE(test::bytesOf(path("other name.qob")).find("Edited"), std::string::npos);
+
+    // A file without a write bit is refused, for root too, and keeps its content.
+    ASSERT_EQ(::chmod(file.constData(), 0444), 0);
+    const std::string kept = test::bytesOf(path("shared.qob"));
+    preset.Elements[2].Daw.Explain = "Again";
+    doc->commit(QStringLiteral("edit"));
+    key(Qt::Key_S);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].contains("is read-only")) << messages[1].toStdString();
+    EXPECT_EQ(test::bytesOf(path("shared.qob")), kept);
     EXPECT_TRUE(doc->isModified());
 }
 
