@@ -226,45 +226,31 @@ public:
     explicit AutomaticService(TransferClock clock) : m_alsa(std::move(clock)) {}
 
     PortListing listPorts() override {
-        std::string alsaWhy;
-        if (alsaUsable(alsaWhy)) {
-            PortListing listing = m_alsa.listPorts();
-            if (listing.status.code != kMidiNoService)
-                return listing;
-            alsaWhy = listing.status.detail;
-        }
-        PortListing listing = m_jack->listPorts();
-        explain(listing.status, alsaWhy);
-        return listing;
+        return firstService([](MidiOutService& s) { return s.listPorts(); });
     }
-
     OpenResult open(int device) override {
-        std::string alsaWhy;
-        if (alsaUsable(alsaWhy)) {
-            OpenResult opened = m_alsa.open(device);
-            if (opened.status.code != kMidiNoService)
-                return opened;
-            alsaWhy = opened.status.detail;
-        }
-        OpenResult opened = m_jack->open(device);
-        explain(opened.status, alsaWhy);
-        return opened;
+        return firstService([device](MidiOutService& s) { return s.open(device); });
     }
-
     OpenResult openNamed(const std::string& name) override {
-        std::string alsaWhy;
-        if (alsaUsable(alsaWhy)) {
-            OpenResult opened = m_alsa.openNamed(name);
-            if (opened.status.code != kMidiNoService)
-                return opened;
-            alsaWhy = opened.status.detail;
-        }
-        OpenResult opened = m_jack->openNamed(name);
-        explain(opened.status, alsaWhy);
-        return opened;
+        return firstService([&name](MidiOutService& s) { return s.openNamed(name); });
     }
 
 private:
+    // ALSA where it answers, else JACK; a JACK failure also says why ALSA was passed over.
+    template <typename Call>
+    std::invoke_result_t<const Call&, MidiOutService&> firstService(const Call& call) {
+        std::string alsaWhy;
+        if (alsaUsable(alsaWhy)) {
+            auto result = call(m_alsa);
+            if (result.status.code != kMidiNoService)
+                return result;
+            alsaWhy = result.status.detail;
+        }
+        auto result = call(*m_jack);
+        explain(result.status, alsaWhy);
+        return result;
+    }
+
     static bool alsaUsable(std::string& why) {
         if (std::filesystem::exists(kAlsaSequencerDevice))
             return true;
