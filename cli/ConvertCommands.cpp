@@ -19,21 +19,27 @@ int cmdCopy(const Invocation& call) {
     return writeOutput(call.out, writePreset(preset)) ? kOk : kFailed;
 }
 
-int cmdImage(const Invocation& call) {
+namespace {
+
+// The device image of the input file; the message is printed on failure.
+std::optional<DeviceDump> inputImage(const Invocation& call) {
     Preset preset;
     if (!loadInput(call.files.at(0), preset))
-        return kFailed;
-    const std::optional<DeviceDump> image = buildImage(preset);
+        return std::nullopt;
+    return buildImage(preset);
+}
+
+} // namespace
+
+int cmdImage(const Invocation& call) {
+    const std::optional<DeviceDump> image = inputImage(call);
     if (!image)
         return kFailed;
     return writeOutput(call.out, bytesOf(*image)) ? kOk : kFailed;
 }
 
 int cmdSyx(const Invocation& call) {
-    Preset preset;
-    if (!loadInput(call.files.at(0), preset))
-        return kFailed;
-    const std::optional<DeviceDump> image = buildImage(preset);
+    const std::optional<DeviceDump> image = inputImage(call);
     if (!image)
         return kFailed;
     std::string syx;
