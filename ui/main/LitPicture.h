@@ -6,6 +6,7 @@
 namespace qob {
 
 // The lit-button picture over a skin button. A left press and release over it is a click.
+// The picture is drawn when first shown, at the pixel ratio of the screen it is shown on.
 class LitPicture : public PanelLabel {
     Q_OBJECT
 public:
@@ -15,6 +16,7 @@ signals:
     void clicked();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 

@@ -281,12 +281,10 @@ void frmMain::buildPanel() {
             m_lineM = line;
     }
 
-    const QPixmap lit = QPixmap::fromImage(renderLitButton(devicePixelRatioF()));
-    const auto picture = [this, &lit](const char* name, const QRect& rect) {
+    const auto picture = [this](const char* name, const QRect& rect) {
         auto* pic = new LitPicture(this);
         pic->setObjectName(QString::fromLatin1(name));
         pic->setGeometry(rect);
-        pic->setPixmap(lit);
         pic->hide();
         return pic;
     };
@@ -925,19 +923,20 @@ bool frmMain::isKeyColoured(QPointF pos) const {
 }
 
 QImage frmMain::screenshot() {
-    // The window is opaque, so this is a shallow copy, not a conversion.
-    const QImage drawn = grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QImage image(drawn.size(), QImage::Format_ARGB32);
-    image.setDevicePixelRatio(drawn.devicePixelRatio());
-    // grab() paints through the mask; do what the window system does with the key, in the same
-    // pass that makes every other pixel opaque.
+    // Once grab()'s own pixmap is gone the image is the pixels' only owner, so they are changed
+    // where they lie: a fresh copy of the whole window costs more than the rest of this.
+    QImage image = grab().toImage();
+    image.convertTo(QImage::Format_RGB32); // no work when it already is
+    // Opaque pixels read the same as ARGB32; only the key becomes transparent.
+    image.reinterpretAsFormat(QImage::Format_ARGB32);
+    // grab() paints through the mask; do what the window system does with the key.
     const QRgb key = kKeyColour.rgb();
     const int width = image.width();
     for (int y = 0; y < image.height(); ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < width; ++x)
-            out[x] = in[x] == key ? qRgba(0, 0, 0, 0) : in[x];
+            if (line[x] == key)
+                line[x] = qRgba(0, 0, 0, 0);
     }
     return image;
 }

@@ -11,13 +11,22 @@ MidiCalls::MidiCalls(QObject* parent) : QObject(parent) {
     m_worker = new QObject;
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    m_thread.start();
 }
 
 MidiCalls::~MidiCalls() {
     *m_closing = true;
+    if (!m_thread.isRunning() && !m_thread.isFinished()) {
+        delete m_worker; // never started, so nothing else will
+        return;
+    }
     m_thread.quit();
     m_thread.wait();
+}
+
+void MidiCalls::startThread() {
+    // Calls queued before this are kept for the worker until its event loop runs.
+    if (!m_thread.isRunning())
+        m_thread.start();
 }
 
 void MidiCalls::finished() {

@@ -27,6 +27,7 @@ public:
     template <typename Call, typename Done> void run(QObject* receiver, Call call, Done done) {
         ++m_pending;
         emit busyChanged(true);
+        startThread();
         QMetaObject::invokeMethod(
             m_worker,
             [this, closing = m_closing, target = QPointer<QObject>(receiver),
@@ -55,6 +56,9 @@ signals:
     void busyChanged(bool busy);
 
 private:
+    // Started with the first call: most sessions never touch MIDI, and start-up is quicker
+    // without a thread to create.
+    void startThread();
     void finished();
 
     QThread m_thread;
