@@ -165,9 +165,7 @@ INSTANTIATE_TEST_SUITE_P(Ratios, SkinTest, ::testing::ValuesIn(kRatios));
 TEST(SkinArtwork, EveryTemplateExistsAtItsRegionSize) {
     // Each template is drawn scaled into its region; a missing id draws nothing and a box of
     // another size stretches the artwork or shifts it off the hit-test rectangle.
-    QFile file(QString::fromLatin1(kSkinResource));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QSvgRenderer renderer(file.readAll());
+    QSvgRenderer renderer(skinDrawing());
     ASSERT_TRUE(renderer.isValid());
     EXPECT_EQ(renderer.viewBoxF(), QRectF(0, 0, kSkinWidth, kSkinHeight));
     for (const Region& r : kRegions) {
@@ -190,12 +188,6 @@ TEST(SkinArtwork, UnreadableArtworkStillGivesAVisibleSurface) {
         EXPECT_TRUE(isKey(skin.pixel(kSkinWidth - 1, kSkinHeight - 1)));
         EXPECT_EQ(skin.pixel(700, 120) & 0xFFFFFF, kDisplayFieldColour.rgb() & 0xFFFFFF);
     }
-}
-
-QByteArray skinDrawing() {
-    QFile file(QString::fromLatin1(kSkinResource));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    return file.readAll();
 }
 
 // Everything Qt says while `run` runs: the cache must fail silently.

@@ -250,12 +250,13 @@ QImage renderSkinFrom(const QByteArray& svg, qreal devicePixelRatio) {
     return skin;
 }
 
-QImage renderSkin(qreal devicePixelRatio) {
+QByteArray skinDrawing() {
     QFile file(QString::fromLatin1(kSkinResource));
-    QByteArray svg;
-    if (file.open(QIODevice::ReadOnly))
-        svg = file.readAll();
-    return renderSkinFrom(svg, devicePixelRatio);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QImage renderSkin(qreal devicePixelRatio) {
+    return renderSkinFrom(skinDrawing(), devicePixelRatio);
 }
 
 QImage renderLitButton(qreal devicePixelRatio) {

@@ -30,6 +30,9 @@ inline constexpr char kSkinResource[] = ":/skin.svg";
 inline constexpr char kLitButtonResource[] = ":/litbutton.svg";
 inline constexpr char kIconResource[] = ":/icon.svg";
 
+// The built-in skin's SVG text; empty when the resource cannot be read.
+QByteArray skinDrawing();
+
 // The 986 x 565 skin (logical size), opaque, with the key colour outside the outline.
 QImage renderSkin(qreal devicePixelRatio = 1.0);
 

@@ -154,11 +154,7 @@ CachedSkin cachedSkinFrom(const QByteArray& svg, qreal devicePixelRatio, const Q
 }
 
 QImage cachedSkin(qreal devicePixelRatio) {
-    QFile file(QString::fromLatin1(kSkinResource));
-    QByteArray svg;
-    if (file.open(QIODevice::ReadOnly))
-        svg = file.readAll();
-    return cachedSkinFrom(svg, devicePixelRatio,
+    return cachedSkinFrom(skinDrawing(), devicePixelRatio,
                           QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
         .image;
 }

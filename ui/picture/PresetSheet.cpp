@@ -5,7 +5,6 @@
 #include "ui/main/Skin.h"
 #include "vocab/Cp1252.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPageLayout>
@@ -64,8 +63,7 @@ QRectF skinRect(const SheetPage& page, qreal left, qreal top, qreal width, qreal
 
 // The body and every element template, vector throughout, as the editor's skin draws them.
 void paintSurface(QPainter& p, const SheetPage& page) {
-    QFile file(QString::fromLatin1(kSkinResource));
-    QSvgRenderer renderer(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    QSvgRenderer renderer(skinDrawing());
     if (!renderer.isValid())
         return;
     renderer.render(&p, page.skinTarget);
