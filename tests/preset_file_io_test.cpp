@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <functional>
 #include <string>
@@ -31,6 +30,10 @@ using namespace qob::test;
 namespace {
 
 constexpr qint64 kHugeBytes = 100LL * 1024 * 1024;
+
+using PresetFileChunks = ScratchFolder;
+using PresetFilePaths = ScratchFolder;
+using PresetFileSave = ScratchFolder;
 
 Preset somePreset() {
     Preset p;
@@ -131,7 +134,7 @@ std::string asNobody(const std::function<std::string()>& body,
 
 // The file reader and the in-memory reader are one parser: same presets, same failures, at every
 // chunk size, also where an item straddles two chunks.
-TEST(PresetFileChunks, FileAndMemoryReadsAgree) {
+TEST_F(PresetFileChunks, FileAndMemoryReadsAgree) {
     const std::string good = writePreset(somePreset());
     const std::string longText(kMaxItemBytes, 'n');
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -161,8 +164,6 @@ TEST(PresetFileChunks, FileAndMemoryReadsAgree) {
         {"empty", ""},
         {"garbage", std::string(20000, '\x01')},
     };
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("case.qob");
     for (const auto& [what, bytes] : cases) {
         SCOPED_TRACE(what);
@@ -181,7 +182,7 @@ TEST(PresetFileChunks, FileAndMemoryReadsAgree) {
     }
 }
 
-TEST(PresetFileChunks, ItemsLongerThanTheLimitAreCutOff) {
+TEST_F(PresetFileChunks, ItemsLongerThanTheLimitAreCutOff) {
     const std::string good = writePreset(somePreset());
     const std::string limit = std::to_string(kMaxItemBytes);
     struct Case {
@@ -231,9 +232,7 @@ TEST(PresetFileChunks, ItemsLongerThanTheLimitAreCutOff) {
 }
 
 // 100 MB files, sparse so they cost no disk: each is answered from its first chunks.
-TEST(PresetFileChunks, HugeFilesAreAnsweredFromTheirStart) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFileChunks, HugeFilesAreAnsweredFromTheirStart) {
     const std::string good = writePreset(somePreset());
     const std::string head = good.substr(0, good.find("\r\n\"* : Fader Limit")) + "\r\n";
     struct Case {
@@ -269,9 +268,7 @@ TEST(PresetFileChunks, HugeFilesAreAnsweredFromTheirStart) {
     }
 }
 
-TEST(PresetFileChunks, FileChangingWhileReadLoadsOrFailsCleanly) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFileChunks, FileChangingWhileReadLoadsOrFailsCleanly) {
     const QString path = dir.filePath("moving.qob");
     const std::string good = writePreset(somePreset());
     struct Case {
@@ -319,9 +316,7 @@ TEST(PresetFileChunks, FileChangingWhileReadLoadsOrFailsCleanly) {
     }
 }
 
-TEST(PresetFilePaths, NamesWithBlanksNonAsciiAndQuotesLoadAndSave) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFilePaths, NamesWithBlanksNonAsciiAndQuotesLoadAndSave) {
     const Preset p = somePreset();
     const QStringList names = {
         "with blanks.qob", "Pr\u00E4set \u00FC.qob", "\u30D7\u30EA\u30BB\u30C3\u30C8.qob",
@@ -356,9 +351,7 @@ TEST(PresetFilePaths, NamesWithBlanksNonAsciiAndQuotesLoadAndSave) {
 }
 
 // Only regular files are read, and nothing else is replaced by a save; none of these blocks.
-TEST(PresetFilePaths, SpecialFilesAreRefusedAtOnce) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFilePaths, SpecialFilesAreRefusedAtOnce) {
     const QString fifo = dir.filePath("fifo.qob");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0666), 0);
     const QString folder = dir.filePath("folder.qob");
@@ -415,9 +408,7 @@ TEST(PresetFilePaths, SpecialFilesAreRefusedAtOnce) {
 }
 
 // Root passes every permission check, so the cases run in a child that drops to nobody.
-TEST(PresetFilePaths, PermissionsAreRespected) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFilePaths, PermissionsAreRespected) {
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
     const Preset p = somePreset();
     const QString readOnly = dir.filePath("read only.qob");
@@ -467,9 +458,7 @@ TEST(PresetFilePaths, PermissionsAreRespected) {
 
 // A save replaces the content only: permissions, owner and group stay, and so do other names of
 // the file (they see the new content).
-TEST(PresetFileSave, KeepsModeOwnerGroupAndOtherNames) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFileSave, KeepsModeOwnerGroupAndOtherNames) {
     const bool root = ::geteuid() == 0;
     const uid_t me = ::geteuid();
     const gid_t myGroup = ::getegid();
@@ -523,9 +512,7 @@ TEST(PresetFileSave, KeepsModeOwnerGroupAndOtherNames) {
 }
 
 // A link is followed: the file it names gets the content (or is created), the link stays.
-TEST(PresetFileSave, SymbolicLinksAreFollowed) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFileSave, SymbolicLinksAreFollowed) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
     const QString real = dir.filePath("real.qob");
     const auto symlink = [&](const QString& target, const QString& name) {
@@ -588,9 +575,7 @@ TEST(PresetFileSave, SymbolicLinksAreFollowed) {
 }
 
 // A file without any write permission stays as it is, even for root and through another name.
-TEST(PresetFileSave, ReadOnlyFilesAreRefusedAlsoForRoot) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFileSave, ReadOnlyFilesAreRefusedAlsoForRoot) {
     const std::string old = writePreset(Preset{});
     for (const mode_t mode : {0444, 0400, 0000, 0555}) {
         const QString path = dir.filePath(QString::number(mode, 8) + ".qob");
@@ -614,11 +599,9 @@ TEST(PresetFileSave, ReadOnlyFilesAreRefusedAlsoForRoot) {
 
 // Only root may give a file away: another member of the file's group who saves it leaves it
 // with its owner, by rewriting it in place.
-TEST(PresetFileSave, AGroupMemberKeepsTheOwnersFile) {
+TEST_F(PresetFileSave, AGroupMemberKeepsTheOwnersFile) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to make files of other users";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     ASSERT_EQ(::chmod(encoded(dir.path()).constData(), 0777), 0);
     constexpr gid_t kGroup = 4321;
     const QString shared = dir.filePath("shared.qob");
@@ -654,9 +637,7 @@ TEST(PresetFileSave, AGroupMemberKeepsTheOwnersFile) {
 // A rewrite in place that fails halfway (here at a file size limit, as on a full disk) puts the
 // old bytes back; until it is done, the complete new content waits beside the file, so that a
 // crash in between loses neither.
-TEST(PresetFileSave, FailedRewriteInPlacePutsTheOldContentBack) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFileSave, FailedRewriteInPlacePutsTheOldContentBack) {
     const std::string saved = writePreset(somePreset());
     for (const std::string& old : {writePreset(Preset{}), std::string("short")}) {
         SCOPED_TRACE(old.size());

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -67,5 +68,30 @@ inline QProcessEnvironment withoutLocale() {
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     return env;
 }
+
+// As on a server: no display of any kind and no platform asked for.
+inline QProcessEnvironment withoutDisplay() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    return env;
+}
+
+#ifdef QOB_CLI
+inline Outcome runQob(const QStringList& args,
+                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                      int timeoutMs = 30000) {
+    return run(QStringLiteral(QOB_CLI), args, env, timeoutMs);
+}
+#endif
+
+// A fresh folder for each test's files, removed with it.
+class ScratchFolder : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()) << dir.errorString().toStdString(); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+};
 
 } // namespace qob::test
