@@ -288,23 +288,16 @@ TEST_F(CliTest, CopyKeepsWhatTheOutputHad) {
     const QString otherName = path("other name.qob");
     const QString link = path("link.qob");
     const QString readOnly = path("read only.qob");
-    for (const QString& file : {out, readOnly})
-        writeBytes(file, "old");
-    ASSERT_EQ(::link(QFile::encodeName(out).constData(), QFile::encodeName(otherName).constData()),
-              0);
-    ASSERT_EQ(::symlink("out.qob", QFile::encodeName(link).constData()), 0);
-    ASSERT_EQ(::chown(QFile::encodeName(out).constData(), owner, group), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(out).constData(), 0640), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(readOnly).constData(), 0444), 0);
+    ASSERT_NO_FATAL_FAILURE({
+        makeFile(out, "old", 0640, owner, group);
+        makeFile(readOnly, "old", 0444);
+        addName(out, otherName);
+        addSymlink("out.qob", link);
+    });
 
     const Outcome copy = runQob({"copy", kDefault, "-o", link});
     ASSERT_EQ(copy.status, 0) << copy.err.toStdString();
-    struct stat after {};
-    ASSERT_EQ(::stat(QFile::encodeName(out).constData(), &after), 0);
-    EXPECT_EQ(after.st_mode & 07777, 0640u);
-    EXPECT_EQ(after.st_uid, owner);
-    EXPECT_EQ(after.st_gid, group);
-    EXPECT_EQ(after.st_nlink, 2u);
+    expectShape(out, {0640, owner, group, 2});
     EXPECT_EQ(bytesOf(otherName), bytesOf(kDefault));
     EXPECT_TRUE(QFileInfo(link).isSymLink());
 
@@ -312,7 +305,7 @@ TEST_F(CliTest, CopyKeepsWhatTheOutputHad) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(refused.err.contains(readOnly + ": is read-only")) << refused.err.toStdString();
     EXPECT_EQ(bytesOf(readOnly), "old");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+    EXPECT_EQ(entriesOf(dir.path()),
               QStringList({"link.qob", "other name.qob", "out.qob", "read only.qob"}))
         << "no temporary file left behind";
 }

@@ -81,21 +81,6 @@ Loaded load(const QString& path, std::size_t chunk = detail::kReadChunkBytes,
     return l;
 }
 
-QByteArray encoded(const QString& path) {
-    return QFile::encodeName(path);
-}
-
-struct stat statOf(const QString& path) {
-    struct stat info {};
-    EXPECT_EQ(::stat(encoded(path).constData(), &info), 0) << path.toStdString();
-    return info;
-}
-
-QStringList entriesOf(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                                  QDir::System);
-}
-
 // Root passes every permission check: runs `body` in a child that has dropped to nobody, with
 // `groups` as its only groups, and returns what the child reported (empty when all went well).
 std::string asNobody(const std::function<std::string()>& body,
@@ -484,24 +469,19 @@ TEST_F(PresetFileSave, KeepsModeOwnerGroupAndOtherNames) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = dir.filePath(c.name);
-        writeBytes(path, old);
+        ASSERT_NO_FATAL_FAILURE(makeFile(path, old, c.mode, c.uid, c.gid));
         QStringList names{path};
         for (int i = 1; i <= c.otherNames; ++i) {
             names += path + ".name" + QString::number(i);
-            ASSERT_EQ(::link(encoded(path).constData(), encoded(names.back()).constData()), 0);
+            ASSERT_NO_FATAL_FAILURE(addName(path, names.back()));
         }
         files += names.size();
-        ASSERT_EQ(::chown(encoded(path).constData(), c.uid, c.gid), 0);
-        ASSERT_EQ(::chmod(encoded(path).constData(), c.mode), 0);
         const struct stat before = statOf(path);
 
         const FileResult r = savePresetFile(path, somePreset());
         ASSERT_TRUE(r.ok) << r.detail;
+        expectShape(path, {c.mode, c.uid, c.gid, before.st_nlink});
         const struct stat after = statOf(path);
-        EXPECT_EQ(after.st_mode & 07777, c.mode);
-        EXPECT_EQ(after.st_uid, c.uid);
-        EXPECT_EQ(after.st_gid, c.gid);
-        EXPECT_EQ(after.st_nlink, before.st_nlink);
         if (c.otherNames > 0) {
             EXPECT_EQ(after.st_ino, before.st_ino) << "the same file, rewritten";
         }
@@ -516,8 +496,7 @@ TEST_F(PresetFileSave, SymbolicLinksAreFollowed) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
     const QString real = dir.filePath("real.qob");
     const auto symlink = [&](const QString& target, const QString& name) {
-        ASSERT_EQ(::symlink(encoded(target).constData(), encoded(dir.filePath(name)).constData()),
-                  0);
+        addSymlink(target, dir.filePath(name));
     };
     symlink("real.qob", "relative");
     symlink(real, "absolute");
@@ -555,8 +534,7 @@ TEST_F(PresetFileSave, SymbolicLinksAreFollowed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.link);
         const QString link = dir.filePath(c.link);
-        writeBytes(real, old);
-        ASSERT_EQ(::chmod(encoded(real).constData(), 0640), 0);
+        ASSERT_NO_FATAL_FAILURE(makeFile(real, old, 0640));
         const QString pointsTo = QFileInfo(link).symLinkTarget();
         const FileResult r = savePresetFile(link, somePreset());
         EXPECT_EQ(r.ok, c.failure.empty()) << r.detail;
@@ -581,10 +559,9 @@ TEST_F(PresetFileSave, ReadOnlyFilesAreRefusedAlsoForRoot) {
         const QString path = dir.filePath(QString::number(mode, 8) + ".qob");
         const QString otherName = path + ".name";
         const QString link = path + ".link";
-        writeBytes(path, old);
-        ASSERT_EQ(::link(encoded(path).constData(), encoded(otherName).constData()), 0);
+        ASSERT_NO_FATAL_FAILURE(makeFile(path, old, mode));
+        ASSERT_NO_FATAL_FAILURE(addName(path, otherName));
         ASSERT_TRUE(QFile::link(path, link));
-        ASSERT_EQ(::chmod(encoded(path).constData(), mode), 0);
         for (const QString& name : {path, otherName, link}) {
             SCOPED_TRACE(name.toStdString());
             const FileResult r = savePresetFile(name, somePreset());
@@ -608,9 +585,7 @@ TEST_F(PresetFileSave, AGroupMemberKeepsTheOwnersFile) {
     const QString notOurs = dir.filePath("not ours.qob");
     const std::string old = writePreset(Preset{});
     for (const auto& [path, mode] : {std::pair{shared, 0664}, std::pair{notOurs, 0644}}) {
-        writeBytes(path, old);
-        ASSERT_EQ(::chown(encoded(path).constData(), 1234, kGroup), 0);
-        ASSERT_EQ(::chmod(encoded(path).constData(), mode), 0);
+        ASSERT_NO_FATAL_FAILURE(makeFile(path, old, mode, 1234, kGroup));
     }
     const std::string report = asNobody(
         [&] {
@@ -625,10 +600,7 @@ TEST_F(PresetFileSave, AGroupMemberKeepsTheOwnersFile) {
         },
         {kGroup});
     EXPECT_EQ(report, "");
-    const struct stat after = statOf(shared);
-    EXPECT_EQ(after.st_uid, 1234u);
-    EXPECT_EQ(after.st_gid, kGroup);
-    EXPECT_EQ(after.st_mode & 07777, 0664u);
+    expectShape(shared, {0664, 1234, kGroup});
     EXPECT_EQ(bytesOf(shared), writePreset(somePreset()));
     EXPECT_EQ(bytesOf(notOurs), old);
     EXPECT_EQ(entriesOf(dir.path()).size(), 2) << "no temporary file left behind";
@@ -646,7 +618,7 @@ TEST_F(PresetFileSave, FailedRewriteInPlacePutsTheOldContentBack) {
         QFile::remove(path);
         QFile::remove(otherName);
         writeBytes(path, old);
-        ASSERT_EQ(::link(encoded(path).constData(), encoded(otherName).constData()), 0);
+        ASSERT_NO_FATAL_FAILURE(addName(path, otherName));
 
         rlimit limit{};
         ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
