@@ -4,6 +4,7 @@
 #include "device/DeviceDump.h"
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestPresets.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,12 +35,6 @@ protected:
         return path(name);
     }
 };
-
-qob::Preset defaultPreset() {
-    qob::Preset p;
-    EXPECT_TRUE(qob::loadPresetFile(kDefault, p).ok);
-    return p;
-}
 
 TEST_F(CliCommandsTest, CsvReadsBackWithPythonAsShowsContent) {
     if (!QFile::exists(QStringLiteral("/usr/bin/python3")))

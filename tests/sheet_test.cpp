@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestPresets.h"
 #include "ui/main/frmMain.h"
 #include "ui/picture/PresetSheet.h"
 #include "ui/picture/SheetLayout.h"
@@ -22,12 +23,6 @@ namespace {
 
 using namespace qob;
 using namespace qob::test;
-
-Preset defaultPreset() {
-    Preset p;
-    EXPECT_TRUE(loadPresetFile(kDefault, p).ok);
-    return p;
-}
 
 // Everything at its longest: labels far beyond the editor's 8 characters, one word wider than
 // any card, ten SysEx bytes, all modifiers, both mode bits, control bytes in the texts.
