@@ -2,6 +2,7 @@
 // The transfer through a real MIDI service: a JACK server with the dummy driver (started by
 // scripts/with-jack.sh), a receiver of our own, the `qob` tool and the editor's window.
 #include "device/DeviceDump.h"
+#include "device/DumpTransfer.h"
 #include "device/RtMidiPort.h"
 #include "model/PresetFile.h"
 #include "tests/support/JackReceiver.h"
@@ -20,7 +21,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <functional>
 
 #include <signal.h>
 
@@ -395,6 +398,58 @@ TEST_F(JackTest, QobSendStopsWhenTheTargetIsDisconnectedOrGone) {
         if (receiver) {
             EXPECT_LT(receiver->messages().size(), 192u);
         }
+    }
+}
+
+// A send that cannot start hands nothing over, also after a complete send on the same port:
+// the surface's slot was not touched, so nothing may call it partial.
+TEST_F(JackTest, ASendThatCannotStartAfterACompleteOneHandsNothingOver) {
+    struct Case {
+        const char* how;
+        std::function<void(OwnServer&, MidiOutPort&)> breakPort;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"the port is closed",
+         [](OwnServer&, MidiOutPort& port) { EXPECT_TRUE(port.close().ok()); },
+         "the port is closed"},
+        {"the server stops",
+         [](OwnServer& server, MidiOutPort& port) {
+             server.kill();
+             EXPECT_TRUE(QTest::qWaitFor(
+                 [&] { return port.serviceStatus().code == kMidiNoService; }, kProcessTimeout));
+         },
+         "the JACK server has stopped"},
+    };
+    Preset preset;
+    ASSERT_TRUE(loadPresetFile(kDefault, preset).ok);
+    const DumpBlocks blocks = makeDumpBlocks(*BuildDeviceDump(preset).image, 2);
+    const std::atomic<bool> cancel{false};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        OwnServer server;
+        ASSERT_TRUE(server.ready());
+        std::unique_ptr<JackReceiver> receiver = server.newReceiver();
+        ASSERT_TRUE(receiver->ok()) << receiver->error();
+        OpenResult opened;
+        {
+            const ServerEnv env(server.name());
+            opened = makeRtMidiService(MidiApiChoice::Jack)->openNamed(receiver->portName());
+        }
+        ASSERT_TRUE(opened.status.ok()) << opened.status.detail;
+        const TransferOutcome first = transferDump(blocks, *opened.port, cancel);
+        ASSERT_TRUE(first.sent()) << first.error;
+        EXPECT_EQ(first.handedOver, kDumpBlocks);
+
+        c.breakPort(server, *opened.port);
+        const TransferOutcome second = transferDump(blocks, *opened.port, cancel);
+        EXPECT_EQ(second.kind, TransferOutcome::Kind::Failed);
+        EXPECT_EQ(second.error, c.error);
+        EXPECT_EQ(second.handedOver, 0);
+        EXPECT_EQ(second.failedBlock, 0);
+        EXPECT_EQ(sendStoppedText(second), "Sending stopped at block 1 of 192: " + c.error + ".");
+        opened.port.reset();
+        receiver.reset();
     }
 }
 
