@@ -86,9 +86,11 @@ Backend connectAlsa() {
 // The sequencer takes one message at a time, so the pause is kept on our clock.
 class AlsaOutPort : public MidiOutPort {
 public:
+    // Our own port gets one sequencer client for counting its listeners: `qob send` asks every
+    // few milliseconds, and a client opened per question would flicker in every patchbay.
     AlsaOutPort(Backend backend, std::string name, TransferClock clock, bool own)
         : m_backend(std::move(backend)), m_name(std::move(name)), m_clock(std::move(clock)),
-          m_own(own) {}
+          m_subscribers(own ? AlsaSubscriberSeam::sequencer() : AlsaSubscriberSeam{}) {}
     ~AlsaOutPort() override { close(); }
 
     std::string name() const override { return m_name; }
@@ -121,16 +123,16 @@ public:
             result = statusOf(e);
         }
         m_backend.out.reset();
+        const std::lock_guard seamLock(m_seamMutex);
+        m_subscribers = {};
         return result;
     }
 
     // Our own port reaches the surface only once something subscribed to it; a connection
     // to a named port RtMidi made itself, and only it could tell.
     std::optional<int> connectionCount() override {
-        if (!m_own)
-            return std::nullopt;
-        return alsaSubscriberCount(kVirtualPortName, kVirtualPortName, getpid(),
-                                   AlsaSubscriberSeam::sequencer());
+        const std::lock_guard lock(m_seamMutex);
+        return alsaSubscriberCount(kVirtualPortName, kVirtualPortName, getpid(), m_subscribers);
     }
 
 private:
@@ -138,7 +140,8 @@ private:
     Backend m_backend;
     std::string m_name;
     TransferClock m_clock;
-    bool m_own;
+    std::mutex m_seamMutex; // counting may come from another thread than a transfer or close
+    AlsaSubscriberSeam m_subscribers; // empty for a named port, and once closed
 };
 
 class AlsaService : public MidiOutService {
