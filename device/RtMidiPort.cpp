@@ -88,8 +88,8 @@ class AlsaOutPort : public MidiOutPort {
 public:
     // Our own port gets one sequencer client for counting its listeners: `qob send` asks every
     // few milliseconds, and a client opened per question would flicker in every patchbay.
-    AlsaOutPort(Backend backend, std::string name, TransferClock clock, bool own)
-        : m_backend(std::move(backend)), m_name(std::move(name)), m_clock(std::move(clock)),
+    AlsaOutPort(Backend backend, std::string name, bool own)
+        : m_backend(std::move(backend)), m_name(std::move(name)),
           m_subscribers(own ? AlsaSubscriberSeam::sequencer() : AlsaSubscriberSeam{}) {}
     ~AlsaOutPort() override { close(); }
 
@@ -139,15 +139,13 @@ private:
     std::mutex m_mutex;
     Backend m_backend;
     std::string m_name;
-    TransferClock m_clock;
+    const TransferClock m_clock = TransferClock::steady();
     std::mutex m_seamMutex; // counting may come from another thread than a transfer or close
     AlsaSubscriberSeam m_subscribers; // empty for a named port, and once closed
 };
 
 class AlsaService : public MidiOutService {
 public:
-    explicit AlsaService(TransferClock clock) : m_clock(std::move(clock)) {}
-
     PortListing listPorts() override {
         PortListing listing;
         listing.service = "ALSA";
@@ -194,7 +192,7 @@ public:
                 return {sink.status(), nullptr};
             sink.reset();
             return {{},
-                    std::make_shared<AlsaOutPort>(std::move(backend), name, m_clock,
+                    std::make_shared<AlsaOutPort>(std::move(backend), name,
                                                   device == kMidiMapperDevice)};
         } catch (const RtMidiError& e) {
             return {statusOf(e), nullptr};
@@ -218,16 +216,11 @@ public:
         }
         return {{kMidiBadDevice, "ALSA has no output port named " + name + "."}, nullptr};
     }
-
-private:
-    TransferClock m_clock;
 };
 
 // Automatic: the ALSA sequencer where it can be opened, else a running JACK server.
 class AutomaticService : public MidiOutService {
 public:
-    explicit AutomaticService(TransferClock clock) : m_alsa(std::move(clock)) {}
-
     PortListing listPorts() override {
         return firstService([](MidiOutService& s) { return s.listPorts(); });
     }
@@ -280,16 +273,16 @@ std::optional<MidiApiChoice> midiApiFromName(std::string_view name) {
     return std::nullopt;
 }
 
-std::shared_ptr<MidiOutService> makeRtMidiService(MidiApiChoice choice, TransferClock alsaClock) {
+std::shared_ptr<MidiOutService> makeRtMidiService(MidiApiChoice choice) {
     switch (choice) {
     case MidiApiChoice::Alsa:
-        return std::make_shared<AlsaService>(std::move(alsaClock));
+        return std::make_shared<AlsaService>();
     case MidiApiChoice::Jack:
         return makeJackMidiService();
     case MidiApiChoice::Automatic:
         break;
     }
-    return std::make_shared<AutomaticService>(std::move(alsaClock));
+    return std::make_shared<AutomaticService>();
 }
 
 } // namespace qob
