@@ -201,7 +201,7 @@ public:
             return finish(TransferOutcome::Kind::Failed, "the JACK server has stopped");
 
         m_shared->blocks = schedule.blocks;
-        m_shared->spacing = static_cast<jack_nframes_t>(m_rate * schedule.pause.count() / 1000);
+        m_shared->spacing = static_cast<jack_nframes_t>(m_rate * kBlockPause.count() / 1000);
         m_shared->done.store(false);
         m_shared->stop.store(false);
         m_shared->running.store(true, std::memory_order_release);
