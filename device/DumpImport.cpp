@@ -3,11 +3,11 @@
 
 #include "device/DumpLayout.h"
 
+#include "model/ReadOnlyFile.h"
+
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/Text.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <array>
@@ -15,8 +15,6 @@
 #include <map>
 #include <set>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qob {
@@ -424,32 +422,19 @@ DumpImport importDumpFile(const QString& path, std::optional<int> slot) {
         r.error = path.toStdString() + ": " + reason;
         return r;
     };
-    // Non-blocking, so that a FIFO opens at once; its type then turns it away.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return fail(qt_error_string(errno).toStdString());
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        return fail(qt_error_string(errno).toStdString());
-    if (S_ISDIR(info.st_mode))
-        return fail("is a folder");
-    if (!S_ISREG(info.st_mode))
-        return fail("is not a regular file");
+    const ReadOnlyFile file(path);
+    if (!file.ok())
+        return fail(file.error());
     const std::string tooBig =
         "is bigger than " + std::to_string(kMaxDumpFileBytes / (1024 * 1024)) + " MiB";
-    if (info.st_size > kMaxDumpFileBytes)
+    if (file.size() > kMaxDumpFileBytes)
         return fail(tooBig);
 
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    bytes.reserve(static_cast<std::size_t>(file.size()));
     std::array<char, 64 * 1024> chunk;
     for (;;) {
-        const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        const ssize_t n = ::read(file.fd(), chunk.data(), chunk.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)

@@ -6,6 +6,7 @@
 #include "vocab/Text.h"
 
 #include "model/PresetFileReading.h"
+#include "model/ReadOnlyFile.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -562,14 +563,6 @@ ReadResult readItems(ItemReader& items, const Preset& base) {
     return result;
 }
 
-struct FdCloser {
-    int fd;
-    explicit FdCloser(int handle) : fd(handle) {}
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-    ~FdCloser() { ::close(fd); }
-};
-
 FileResult fileFailure(const QString& path, const std::string& reason) {
     return {false, path.toStdString() + ": " + reason};
 }
@@ -867,24 +860,13 @@ FileResult loadPresetFile(const QString& path, Preset& preset) {
 namespace detail {
 
 FileResult loadPresetFile(const QString& path, Preset& preset, const ChunkedRead& how) {
-    // Non-blocking, so that a FIFO opens at once; its type then turns it away. The type is taken
-    // from the opened handle, so the file cannot be swapped between the check and the reads.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return fileFailure(path, qt_error_string(errno).toStdString());
-    const FdCloser closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        return fileFailure(path, qt_error_string(errno).toStdString());
-    if (S_ISDIR(info.st_mode))
-        return fileFailure(path, "is a folder");
-    if (!S_ISREG(info.st_mode))
-        return fileFailure(path, "is not a regular file");
+    const ReadOnlyFile file(path);
+    if (!file.ok())
+        return fileFailure(path, file.error());
 
     ReadResult result;
     try {
-        ItemReader items(fd, how);
+        ItemReader items(file.fd(), how);
         result = readItems(items, preset);
     } catch (const SourceError& e) {
         return fileFailure(path, e.reason);
