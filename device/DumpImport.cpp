@@ -37,10 +37,6 @@ std::string hex(std::uint8_t b) {
     return "0x" + hexByte(b);
 }
 
-int addressOfBlock(int block) {
-    return block == kLastBlock ? kLastBlockAddress : block;
-}
-
 std::string blockAt(std::size_t imageOffset) {
     return "block address " +
            std::to_string(addressOfBlock(static_cast<int>(imageOffset / kDumpBlockDataBytes)));
@@ -156,8 +152,8 @@ std::optional<std::string> malformation(const Message& m) {
     if (address >= kLastBlock && address != kLastBlockAddress)
         return "address " + std::to_string(address) + " is outside 0..190 and 1023";
     if (at(m, kTopBitsHighOffset) & ~kTopBitsMask)
-        return "offset 14 is " + hex(at(m, kTopBitsHighOffset)) +
-               ", but only its bits 0..3 carry top bits";
+        return "offset " + std::to_string(kTopBitsHighOffset) + " is " +
+               hex(at(m, kTopBitsHighOffset)) + ", but only its bits 0..3 carry top bits";
     return std::nullopt;
 }
 
@@ -295,8 +291,7 @@ DumpBlocksRead readDumpBlocks(std::string_view syx, std::optional<int> slot) {
 
         DumpBlock block;
         std::copy(m->bytes.begin(), m->bytes.end(), block.begin());
-        const int address = *readableAddress(*m);
-        const int index = address == kLastBlockAddress ? kLastBlock : address;
+        const int index = blockOfAddress(*readableAddress(*m));
         auto& blocks = bySlot[*slotByte + kFirstPresetSlot];
         const auto [it, inserted] = blocks.try_emplace(index, Received{block, *m});
         if (!inserted && it->second.block != block)
@@ -350,9 +345,9 @@ DeviceDump imageOfBlocks(const DumpBlocks& blocks) {
         std::uint8_t* out = image.data() + i * kDumpBlockDataBytes;
         for (std::size_t k = 0; k < kDataGroupBytes; ++k) {
             out[k] = static_cast<std::uint8_t>(b[kLowDataOffset + k] |
-                                               ((b[kAddressHighOffset] >> k) & 1) << 7);
+                                               ((b[kAddressHighOffset] >> k) & 1) << kTopBitShift);
             out[kDataGroupBytes + k] = static_cast<std::uint8_t>(
-                b[kHighDataOffset + k] | ((b[kTopBitsHighOffset] >> k) & 1) << 7);
+                b[kHighDataOffset + k] | ((b[kTopBitsHighOffset] >> k) & 1) << kTopBitShift);
         }
     }
     return image;
@@ -380,7 +375,7 @@ DumpImport presetFromDeviceDump(const DeviceDump& image, int slot) {
         if (*value >= 1 && *value <= kLimitLowMax)
             notes.ambiguousLimits.push_back(std::string(field) + ": " + std::to_string(*value) +
                                             " (or " + std::to_string(*value - 256) + ")");
-        offset += 2;
+        offset += kLimitBytes;
     }
     for (std::size_t o = kDumpFillerOffset; o < image.size(); ++o)
         if (image[o] != kDumpFiller)
@@ -389,7 +384,7 @@ DumpImport presetFromDeviceDump(const DeviceDump& image, int slot) {
                                 ".." + std::to_string(kDumpBytes - 1) + " are filler " +
                                 hex(kDumpFiller));
 
-    p.Name = fieldText(image, 0, kDumpNameBytes);
+    p.Name = fieldText(image, kNameOffset, kDumpNameBytes);
     notes.text("the name", p.Name, kDumpNameBytes);
     for (int e = 0; e < kElementCount; ++e) {
         const std::size_t start =
