@@ -617,15 +617,39 @@ std::string linkTarget(std::string path) {
     }
 }
 
-void writeAll(int fd, std::string_view bytes) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+// Writes `bytes` from the file's start on, again after a signal. Returns how many went out:
+// fewer than all when a write failed, errno then saying why (EIO for one that wrote nothing).
+std::size_t pwriteAll(int fd, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = EIO;
         if (n <= 0)
-            failWithErrno(n == 0 ? EIO : errno);
+            break;
         done += static_cast<std::size_t>(n);
     }
+    return done;
+}
+
+// Fills `out` from the file's start, again after a signal: how many bytes there were (fewer at
+// the file's end), or nothing when a read failed, errno then saying why.
+std::optional<std::size_t> preadAll(int fd, std::string& out) {
+    std::size_t got = 0;
+    while (got < out.size()) {
+        const ssize_t n = ::pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
 }
 
 // A new file next to the target, removed again unless it is renamed over the target.
@@ -700,49 +724,26 @@ void rewriteInPlace(const std::string& target, const struct stat& old, std::stri
 
     std::string before(std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(now.st_size)),
                        '\0');
-    for (std::size_t got = 0; got < before.size();) {
-        const ssize_t n =
-            ::pread(fd, before.data() + got, before.size() - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            failWithErrno();
-        if (n == 0) {
-            before.resize(got);
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
+    const std::optional<std::size_t> got = preadAll(fd, before);
+    if (!got)
+        failWithErrno();
+    before.resize(*got);
 
     std::size_t done = 0;
     // Puts back the bytes written so far and the old length; false when that fails as well.
     const auto putBack = [&] {
         const std::size_t back = std::min(done, before.size());
-        for (std::size_t put = 0; put < back;) {
-            const ssize_t n =
-                ::pwrite(fd, before.data() + put, back - put, static_cast<off_t>(put));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            put += static_cast<std::size_t>(n);
-        }
-        return ::ftruncate(fd, now.st_size) == 0;
+        return pwriteAll(fd, std::string_view(before).substr(0, back)) == back &&
+               ::ftruncate(fd, now.st_size) == 0;
     };
     const auto fail = [&](int error) {
         const std::string reason = qt_error_string(error).toStdString();
         throw SaveError{putBack() ? reason
                                   : reason + "; the old content could not be put back either"};
     };
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            fail(n == 0 ? EIO : errno);
-        done += static_cast<std::size_t>(n);
-    }
+    done = pwriteAll(fd, bytes);
+    if (done < bytes.size())
+        fail(errno);
     if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0)
         fail(errno);
     if (::fsync(fd) != 0)
@@ -786,7 +787,8 @@ void saveBytes(const std::string& path, std::string_view bytes, const detail::Sa
 
     // Private until it has the old file's permissions; a new file gets the usual ones (umask).
     TempFile staged(target, exists ? 0600 : 0666);
-    writeAll(staged.fd(), bytes);
+    if (pwriteAll(staged.fd(), bytes) < bytes.size())
+        failWithErrno();
     const bool whole = !exists || (old.st_nlink == 1 && takeOver(staged.fd(), old));
     if (::fsync(staged.fd()) != 0)
         failWithErrno();
