@@ -18,11 +18,6 @@ namespace qob::cli {
 
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 
-// Control characters (C0, DEL, C1) as \xNN, so that a text cannot steer the terminal.
-QString escapeControls(const QString& text);
-// A preset's text (Windows-1252 bytes) as `qob` prints it: Unicode, controls escaped.
-QString shownText(std::string_view cp1252);
-
 // One line on stderr, controls escaped.
 void printErr(const QString& text);
 // One line on stdout, as UTF-8; whether it got there is checked once, by finishStdout.

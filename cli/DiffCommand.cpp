@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // qob diff: what differs between two presets, one line per record, in the panel's words.
 #include "cli/Cli.h"
+#include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/Text.h"
 

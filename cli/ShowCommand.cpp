@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // qob show: the preset as the editor's panel shows it, or as a table for spreadsheets.
 #include "cli/Cli.h"
+#include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/PanelText.h"
 #include "vocab/ShortText.h"

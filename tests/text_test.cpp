@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/Text.h"
 
@@ -229,6 +230,22 @@ TEST(PanelTexts, ModeWord) {
         a.Mode = c.mode;
         EXPECT_EQ(modeWord(c.element, a), c.word) << "element " << c.element;
     }
+}
+
+TEST(PanelTexts, ControlsShownEscaped) {
+    const struct {
+        std::string bytes;
+        const char16_t* shown;
+    } cases[] = {
+        {std::string("\x00\x1F !~", 5), u"\\x00\\x1F !~"},
+        {"\x7F\x80\x81\x9B\x9D\x9F\xA0\xFF", u"\\x7F\u20AC\\x81\u203A\\x9D\u0178\u00A0\u00FF"},
+        {"line\r\nbreak\t", u"line\\x0D\\x0Abreak\\x09"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shownText(c.bytes), QString::fromUtf16(c.shown)) << c.bytes;
+    // Unicode text straight from Qt, as in an error message: C1 controls too, nothing else.
+    EXPECT_EQ(escapeControls(QString::fromUtf16(u"a\u0085b\u009Fc\u00E9\u2028")),
+              QString::fromUtf16(u"a\\x85b\\x9Fc\u00E9\u2028"));
 }
 
 TEST(ElementNames, NamesAndHeaders) {

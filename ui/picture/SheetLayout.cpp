@@ -97,17 +97,7 @@ QFontMetricsF metrics(SheetStyle style) {
 // Preset texts are Windows-1252 bytes from a file; control bytes would print as boxes or not at
 // all, so they are shown escaped as the CLI shows them.
 QString printable(const std::string& bytes) {
-    const QString text = fromCp1252(bytes);
-    QString out;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
-            out += QStringLiteral("\\x") +
-                   QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out.trimmed();
+    return shownText(bytes).trimmed();
 }
 
 qreal lineStep(const QFontMetricsF& fm) {
