@@ -90,8 +90,8 @@ void showCsvLayer(const Preset& preset, Layer layer) {
             QString::number(r.Data2),
             kind == AssignKind::MidiEvent ? QString::number((r.Status & 0x0F) + 1) : QString(),
             shownText(shortEventText(r, layer, e)),
-            // A SysEx record's label is kept neither by the file nor by the surface.
-            sysEx ? QString() : shownText(r.Explain),
+            // Read from a file, a SysEx record has no label.
+            shownText(r.Explain),
             sysEx ? shownText(sysexText(r)) : QString(),
         });
     }
