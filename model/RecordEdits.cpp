@@ -39,15 +39,6 @@ const Row* rowFor(int element) {
     return nullptr;
 }
 
-// The Mode bit the element's kind uses: Push for keys, Drawbar for continuous controls.
-std::uint8_t modeBitsOf(int element) {
-    if (isKey(element))
-        return ElementMode::Push;
-    if (element == 31) // the Wheel carries neither
-        return 0;
-    return ElementMode::Drawbar;
-}
-
 std::string kindWord(const ElementAssignment& a) {
     switch (assignKind(a)) {
     case AssignKind::Keyboard:
@@ -146,7 +137,7 @@ EditResult pasteRecord(Preset& preset, int element, Layer layer, std::string_vie
                            " in the " + layerWord(layer) + " layer.",
                        "Keystrokes and SysEx strings go only onto Buttons and transport keys, "
                        "in the MIDI layer.");
-    record.Mode &= modeBitsOf(element);
+    record.Mode &= modeBitOf(element);
     target = std::move(record);
     return {};
 }

@@ -275,6 +275,18 @@ TEST(ElementNames, NamesAndHeaders) {
     }
 }
 
+TEST(ElementNames, ModeBitOfEachKind) {
+    const std::pair<int, std::uint8_t> cases[] = {
+        {0, ElementMode::Drawbar},  {15, ElementMode::Drawbar}, {16, ElementMode::Drawbar},
+        {17, ElementMode::Drawbar}, {18, ElementMode::Push},    {25, ElementMode::Push},
+        {26, ElementMode::Push},    {30, ElementMode::Push},    {31, 0},
+        {32, ElementMode::Drawbar}, {47, ElementMode::Drawbar}, {48, ElementMode::Push},
+        {55, ElementMode::Push},
+    };
+    for (const auto& [element, bit] : cases)
+        EXPECT_EQ(modeBitOf(element), bit) << "element " << element;
+}
+
 TEST(ElementNames, BankPartners) {
     const struct {
         int bank1;

@@ -11,8 +11,6 @@ namespace qob {
 namespace {
 
 constexpr int kFirstChannel = 1;
-constexpr int kFaderMaster = 16;
-constexpr int kBreathControl = 17;
 
 std::string channel(std::uint8_t status) {
     return " ch " + std::to_string((status & 0x0F) + kFirstChannel);
@@ -102,13 +100,14 @@ std::string shortEventText(const ElementAssignment& record, Layer /*layer*/, int
 std::string shortModeText(const ElementAssignment& record, int element) {
     if (assignKind(record) != AssignKind::MidiEvent)
         return {};
-    if (isKey(element))
-        return (record.Mode & ElementMode::Push) ? "Push" : "";
-    const bool continuous =
-        isVPotOrFader(element) || element == kFaderMaster || element == kBreathControl;
-    if (continuous)
-        return (record.Mode & ElementMode::Drawbar) ? "Drawbar" : "";
-    return {};
+    switch (record.Mode & modeBitOf(element)) {
+    case ElementMode::Push:
+        return "Push";
+    case ElementMode::Drawbar:
+        return "Drawbar";
+    default:
+        return {};
+    }
 }
 
 } // namespace qob
