@@ -89,7 +89,7 @@ void showCsvLayer(const Preset& preset, Layer layer) {
             QString::number(r.Data1),
             QString::number(r.Data2),
             kind == AssignKind::MidiEvent ? QString::number((r.Status & 0x0F) + 1) : QString(),
-            shownText(shortEventText(r, layer, e)),
+            shownText(shortEventText(r)),
             // Read from a file, a SysEx record has no label.
             shownText(r.Explain),
             sysEx ? shownText(sysexText(r)) : QString(),

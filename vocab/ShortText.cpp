@@ -81,9 +81,7 @@ std::string sysex(const ElementAssignment& a) {
 
 } // namespace
 
-// The layer and element do not change the words today; they are part of the signature so that
-// a caller never has to know which records those are.
-std::string shortEventText(const ElementAssignment& record, Layer /*layer*/, int /*element*/) {
+std::string shortEventText(const ElementAssignment& record) {
     switch (assignKind(record)) {
     case AssignKind::MidiEvent:
         return eventText(record);

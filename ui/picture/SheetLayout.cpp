@@ -184,7 +184,7 @@ Block blockFor(const Preset& preset, Layer layer, int element, const QString& ta
     // A SysEx record has no label: the file keeps its bytes in the label's place.
     if (assignKind(record) != AssignKind::SysEx)
         b.label = printable(record.Explain);
-    b.event = QString::fromStdString(shortEventText(record, layer, element));
+    b.event = QString::fromStdString(shortEventText(record));
     b.mode = QString::fromStdString(shortModeText(record, element));
     if (b.label.isEmpty() && b.event.isEmpty())
         b.event = kNotAssigned;
