@@ -62,20 +62,14 @@ std::string keystroke(const ElementAssignment& a) {
     return text;
 }
 
-// The bytes after F0 up to the end mark, which goes without saying. Like the panel, the first
-// byte is never taken for the end mark.
+// The bytes after F0 as the panel shows them, less the end mark, which goes without saying.
 std::string sysex(const ElementAssignment& a) {
+    constexpr std::string_view kEndMark = " F7"; // the panel's text always ends with it
+    const std::string panel = sysexText(a);
     // Appended, never "literal" + string: GCC 12 at -O3 takes that insert at the front for an
     // overlapping copy (-Wrestrict).
     std::string text = "SysEx ";
-    text += hexByte(a.Data1);
-    for (int position = 1; position < kSysExPositions; ++position) {
-        const std::uint8_t b = sysExByte(a, position);
-        if (b == kSysExEnd)
-            break;
-        text += ' ';
-        text += hexByte(b);
-    }
+    text.append(panel, 0, panel.size() - kEndMark.size());
     return text;
 }
 
