@@ -57,12 +57,12 @@ int cmdSyx(const Invocation& call);
 int cmdShow(const Invocation& call);
 int cmdDiff(const Invocation& call);
 int cmdImport(const Invocation& call);
-int cmdPorts(MidiApiChoice api);
-int cmdSend(const Preset& preset, const QString& portArg, int slot, MidiApiChoice api);
+int cmdPorts(const Invocation& call);
+int cmdSend(const Invocation& call);
 
 // A plain core application, or for `sheet` a GUI one on the offscreen platform.
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv);
 bool isSheetOutput(const QString& path); // .pdf, .png or .svg
-int cmdSheet(const Preset& preset, const QString& in, const QString& out, const QString& layer);
+int cmdSheet(const Invocation& call);
 
 } // namespace qob::cli
