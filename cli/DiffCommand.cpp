@@ -78,8 +78,8 @@ QString recordLine(int element, Layer layer, const ElementAssignment& a,
                 << QStringLiteral("%1 %2 -> %3").arg(QLatin1String(f.name), f.text(a), f.text(b));
     }
     QString line = QString::fromStdString(elementName(element)) + QStringLiteral("  ") +
-                   (layer == Layer::Midi ? QStringLiteral("MIDI") : QStringLiteral("DAW")) +
-                   QStringLiteral("  ") + wordsA + QStringLiteral("  ->  ") + wordsB;
+                   QLatin1String(layerName(layer)) + QStringLiteral("  ") + wordsA +
+                   QStringLiteral("  ->  ") + wordsB;
     if (!hidden.isEmpty())
         line += QStringLiteral("  (") + hidden.join(QStringLiteral(", ")) + QLatin1Char(')');
     return line;

@@ -22,13 +22,9 @@ QString padded(const QString& s, int width) {
     return s.leftJustified(width, QLatin1Char(' '));
 }
 
-QString layerWord(Layer layer) {
-    return layer == Layer::Midi ? QStringLiteral("MIDI") : QStringLiteral("DAW");
-}
-
 void showLayer(const Preset& preset, Layer layer) {
     printOut(QString());
-    printOut(layerWord(layer) + QStringLiteral(" layer"));
+    printOut(QLatin1String(layerName(layer)) + QStringLiteral(" layer"));
     for (int e = 0; e < kElementCount; ++e) {
         const PanelText t = panelText(e, preset.Elements[e].record(layer), layer);
         QString line = padded(QString::fromStdString(elementName(e)), kNameColumn) +
@@ -82,7 +78,7 @@ void showCsvLayer(const Preset& preset, Layer layer) {
         const bool sysEx = kind == AssignKind::SysEx;
         printCsvRow({
             QString::fromStdString(elementName(e)),
-            layerWord(layer),
+            QLatin1String(layerName(layer)),
             kindWord(kind),
             shownText(modeWord(e, r)),
             QString::number(r.Status),

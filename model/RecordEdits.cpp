@@ -4,6 +4,7 @@
 #include "model/PresetFile.h"
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
+#include "vocab/Text.h"
 
 #include <algorithm>
 #include <array>
@@ -51,10 +52,6 @@ std::string kindWord(const ElementAssignment& a) {
         break;
     }
     return "no MIDI event";
-}
-
-std::string layerWord(Layer layer) {
-    return layer == Layer::Midi ? "MIDI" : "DAW";
 }
 
 // What the first data byte is called for the event type.
@@ -134,7 +131,7 @@ EditResult pasteRecord(Preset& preset, int element, Layer layer, std::string_vie
     if ((kind == AssignKind::Keyboard || kind == AssignKind::SysEx) &&
         !takesKeystrokeOrSysEx(element, layer))
         return refused("Can't paste " + kindWord(record) + " onto " + elementName(element) +
-                           " in the " + layerWord(layer) + " layer.",
+                           " in the " + std::string(layerName(layer)) + " layer.",
                        "Keystrokes and SysEx strings go only onto Buttons and transport keys, "
                        "in the MIDI layer.");
     record.Mode &= modeBitOf(element);
@@ -151,7 +148,8 @@ EditResult fillRow(Preset& preset, int element, Layer layer, FillStep step) {
     const std::string cannot = std::string("Can't fill the ") + row->plural + ".";
     if (assignKind(source) != AssignKind::MidiEvent)
         return refused(cannot, elementName(element) + " holds " + kindWord(source) + " in the " +
-                                   layerWord(layer) + " layer; only a MIDI event is stepped.");
+                                   std::string(layerName(layer)) +
+                                   " layer; only a MIDI event is stepped.");
 
     const std::vector<int> elements = rowOf(element);
     const int from =

@@ -6,6 +6,7 @@
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/ShortText.h"
+#include "vocab/Text.h"
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -292,7 +293,7 @@ QString numberTag(int element) {
 }
 
 QString layerWords(Layer layer) {
-    return layer == Layer::Midi ? QStringLiteral("MIDI layer") : QStringLiteral("DAW layer");
+    return QLatin1String(layerName(layer)) + QStringLiteral(" layer");
 }
 
 qreal heading(SheetPage& page, const Preset& preset, Layer layer, const QString& source) {
