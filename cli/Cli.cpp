@@ -16,31 +16,10 @@
 namespace qob::cli {
 namespace {
 
-bool isControl(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
-}
-
 // The first error of stdout, kept for the message at the end.
 int g_stdoutErrno = 0;
 
 } // namespace
-
-QString escapeControls(const QString& text) {
-    QString shown;
-    shown.reserve(text.size());
-    for (QChar c : text) {
-        if (isControl(c.unicode()))
-            shown += QStringLiteral("\\x") +
-                     QString::fromStdString(hexByte(static_cast<std::uint8_t>(c.unicode())));
-        else
-            shown += c;
-    }
-    return shown;
-}
-
-QString shownText(std::string_view cp1252) {
-    return escapeControls(fromCp1252(cp1252));
-}
 
 void printErr(const QString& text) {
     std::fprintf(stderr, "%s\n", escapeControls(text).toLocal8Bit().constData());

@@ -18,11 +18,6 @@ namespace qob::cli {
 
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 
-// Control characters (C0, DEL, C1) as \xNN, so that a text cannot steer the terminal.
-QString escapeControls(const QString& text);
-// A preset's text (Windows-1252 bytes) as `qob` prints it: Unicode, controls escaped.
-QString shownText(std::string_view cp1252);
-
 // One line on stderr, controls escaped.
 void printErr(const QString& text);
 // One line on stdout, as UTF-8; whether it got there is checked once, by finishStdout.
@@ -62,12 +57,12 @@ int cmdSyx(const Invocation& call);
 int cmdShow(const Invocation& call);
 int cmdDiff(const Invocation& call);
 int cmdImport(const Invocation& call);
-int cmdPorts(MidiApiChoice api);
-int cmdSend(const Preset& preset, const QString& portArg, int slot, MidiApiChoice api);
+int cmdPorts(const Invocation& call);
+int cmdSend(const Invocation& call);
 
 // A plain core application, or for `sheet` a GUI one on the offscreen platform.
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv);
 bool isSheetOutput(const QString& path); // .pdf, .png or .svg
-int cmdSheet(const Preset& preset, const QString& in, const QString& out, const QString& layer);
+int cmdSheet(const Invocation& call);
 
 } // namespace qob::cli

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // qob diff: what differs between two presets, one line per record, in the panel's words.
 #include "cli/Cli.h"
+#include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
+#include "vocab/PanelText.h"
 #include "vocab/Text.h"
 
 #include <functional>
@@ -10,40 +12,16 @@
 namespace qob::cli {
 namespace {
 
-// A file carries the label of a record that is not SysEx and the tail of one that is; the other
-// field is not part of the preset as saved.
-std::string carriedLabel(const ElementAssignment& r) {
-    return r.Status == kStatusSysEx ? std::string() : r.Explain;
-}
-
-std::array<std::uint8_t, 8> carriedTail(const ElementAssignment& r) {
-    return r.Status == kStatusSysEx ? r.SysExTail : std::array<std::uint8_t, 8>{};
-}
-
-bool sameRecord(const ElementAssignment& a, const ElementAssignment& b) {
-    return a.Mode == b.Mode && a.Status == b.Status && a.Data1 == b.Data1 && a.Data2 == b.Data2 &&
-           carriedLabel(a) == carriedLabel(b) && carriedTail(a) == carriedTail(b);
-}
-
 // The record as the panel words it: the kind or, when the two sides differ in it, the mode;
 // then what it sends and the label or event name the panel shows beside it.
 QString recordWords(int element, const ElementAssignment& r, Layer layer, bool withMode) {
+    const PanelText t = panelText(element, r, layer);
+    const AssignKind kind = assignKind(r);
+    const bool typeIsMode = kind != AssignKind::Keyboard && kind != AssignKind::SysEx;
     QStringList words;
-    switch (assignKind(r)) {
-    case AssignKind::Keyboard:
-        words << QStringLiteral("PC Key") << shownText(keystrokeText(r.Data1, r.Data2))
-              << shownText(r.Explain);
-        break;
-    case AssignKind::SysEx:
-        words << QStringLiteral("SysEx") << shownText(sysexText(r));
-        break;
-    default:
-        if (withMode)
-            words << shownText(modeWord(element, r));
-        words << shownText(midiDataText(r)).trimmed()
-              << shownText(midiExplainText(r, layer).value_or(std::string()));
-        break;
-    }
+    if (withMode || !typeIsMode)
+        words << shownText(t.type);
+    words << shownText(t.data).trimmed() << shownText(t.explain) << shownText(t.sysex);
     words.removeAll(QString());
     return words.join(QLatin1Char(' '));
 }
@@ -72,10 +50,10 @@ const std::vector<Field>& fields() {
          [](auto& to, const auto& from) { to.Data1 = from.Data1; }},
         {"data 2", [](const auto& r) { return QString::number(r.Data2); },
          [](auto& to, const auto& from) { to.Data2 = from.Data2; }},
-        {"label", [](const auto& r) { return '"' + shownText(carriedLabel(r)) + '"'; },
-         [](auto& to, const auto& from) { to.Explain = carriedLabel(from); }},
-        {"SysEx tail", [](const auto& r) { return hexBytes(carriedTail(r)); },
-         [](auto& to, const auto& from) { to.SysExTail = carriedTail(from); }},
+        {"label", [](const auto& r) { return '"' + shownText(r.Explain) + '"'; },
+         [](auto& to, const auto& from) { to.Explain = from.Explain; }},
+        {"SysEx tail", [](const auto& r) { return hexBytes(r.SysExTail); },
+         [](auto& to, const auto& from) { to.SysExTail = from.SysExTail; }},
     };
     return all;
 }
@@ -100,8 +78,8 @@ QString recordLine(int element, Layer layer, const ElementAssignment& a,
                 << QStringLiteral("%1 %2 -> %3").arg(QLatin1String(f.name), f.text(a), f.text(b));
     }
     QString line = QString::fromStdString(elementName(element)) + QStringLiteral("  ") +
-                   (layer == Layer::Midi ? QStringLiteral("MIDI") : QStringLiteral("DAW")) +
-                   QStringLiteral("  ") + wordsA + QStringLiteral("  ->  ") + wordsB;
+                   QLatin1String(layerName(layer)) + QStringLiteral("  ") + wordsA +
+                   QStringLiteral("  ->  ") + wordsB;
     if (!hidden.isEmpty())
         line += QStringLiteral("  (") + hidden.join(QStringLiteral(", ")) + QLatin1Char(')');
     return line;
@@ -120,12 +98,14 @@ int cmdDiff(const Invocation& call) {
     if (!loadInput(call.files.at(0), a) || !loadInput(call.files.at(1), b))
         return kUsage;
 
+    // Read from a file, a SysEx record has no label and any other record no SysEx tail, so
+    // records compare whole.
     QStringList lines;
     for (Layer layer : {Layer::Daw, Layer::Midi})
         for (int e = 0; e < kElementCount; ++e) {
             const ElementAssignment& ra = a.Elements[e].record(layer);
             const ElementAssignment& rb = b.Elements[e].record(layer);
-            if (!sameRecord(ra, rb))
+            if (ra != rb)
                 lines << recordLine(e, layer, ra, rb);
         }
     if (a.Name != b.Name)

@@ -124,10 +124,10 @@ void drawProgress(int handedOver) {
 
 } // namespace
 
-int cmdPorts(MidiApiChoice api) {
+int cmdPorts(const Invocation& call) {
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
-    const std::shared_ptr<MidiOutService> service = makeRtMidiService(api);
+    const std::shared_ptr<MidiOutService> service = makeRtMidiService(call.api);
     const PortListing listing = answeringSignals([service] { return service->listPorts(); });
     std::printf("0: %s\n", kMidiMapperName);
     for (std::size_t k = 0; k < listing.names.size(); ++k)
@@ -139,16 +139,20 @@ int cmdPorts(MidiApiChoice api) {
     return kOk;
 }
 
-int cmdSend(const Preset& preset, const QString& portArg, int slot, MidiApiChoice api) {
+int cmdSend(const Invocation& call) {
+    Preset preset;
+    if (!loadInput(call.files.at(0), preset))
+        return kFailed;
     const std::optional<DeviceDump> image = buildImage(preset);
     if (!image)
         return kFailed;
+    const int slot = call.slot.value_or(kFirstPresetSlot);
     const DumpBlocks blocks = makeDumpBlocks(*image, slot);
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
-    const std::shared_ptr<MidiOutService> service = makeRtMidiService(api);
-    const OpenResult opened = openPort(service, portArg);
+    const std::shared_ptr<MidiOutService> service = makeRtMidiService(call.api);
+    const OpenResult opened = openPort(service, call.port);
     if (!opened.status.ok()) {
         printErr(openFailure(opened.status));
         printErr(QString::fromStdString(opened.status.detail));

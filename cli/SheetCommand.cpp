@@ -41,14 +41,19 @@ bool isSheetOutput(const QString& path) {
     return sheetFormatFor(path).has_value();
 }
 
-int cmdSheet(const Preset& preset, const QString& in, const QString& out, const QString& layer) {
+int cmdSheet(const Invocation& call) {
+    Preset preset;
+    const QString& in = call.files.at(0);
+    if (!loadInput(in, preset))
+        return kFailed;
+    // The heading names the slot the sheet is for.
+    preset.PresetIndex = static_cast<std::int16_t>(call.slot.value_or(kFirstPresetSlot));
     std::vector<Layer> layers;
-    if (layer.isEmpty() || layer == QLatin1String("daw"))
-        layers.push_back(Layer::Daw);
-    if (layer.isEmpty() || layer == QLatin1String("midi"))
-        layers.push_back(Layer::Midi);
-    const SheetWriteResult r =
-        writeSheetFile(out, *sheetFormatFor(out), preset, layers, QFileInfo(in).fileName());
+    for (Layer layer : {Layer::Daw, Layer::Midi})
+        if (!call.layer || *call.layer == layer)
+            layers.push_back(layer);
+    const SheetWriteResult r = writeSheetFile(call.out, *sheetFormatFor(call.out), preset, layers,
+                                              QFileInfo(in).fileName());
     if (!r.ok) {
         printErr(QStringLiteral("qob: cannot write ") + r.error);
         return kFailed;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // qob show: the preset as the editor's panel shows it, or as a table for spreadsheets.
 #include "cli/Cli.h"
+#include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/PanelText.h"
 #include "vocab/ShortText.h"
@@ -21,13 +22,9 @@ QString padded(const QString& s, int width) {
     return s.leftJustified(width, QLatin1Char(' '));
 }
 
-QString layerWord(Layer layer) {
-    return layer == Layer::Midi ? QStringLiteral("MIDI") : QStringLiteral("DAW");
-}
-
 void showLayer(const Preset& preset, Layer layer) {
     printOut(QString());
-    printOut(layerWord(layer) + QStringLiteral(" layer"));
+    printOut(QLatin1String(layerName(layer)) + QStringLiteral(" layer"));
     for (int e = 0; e < kElementCount; ++e) {
         const PanelText t = panelText(e, preset.Elements[e].record(layer), layer);
         QString line = padded(QString::fromStdString(elementName(e)), kNameColumn) +
@@ -81,16 +78,16 @@ void showCsvLayer(const Preset& preset, Layer layer) {
         const bool sysEx = kind == AssignKind::SysEx;
         printCsvRow({
             QString::fromStdString(elementName(e)),
-            layerWord(layer),
+            QLatin1String(layerName(layer)),
             kindWord(kind),
             shownText(modeWord(e, r)),
             QString::number(r.Status),
             QString::number(r.Data1),
             QString::number(r.Data2),
             kind == AssignKind::MidiEvent ? QString::number((r.Status & 0x0F) + 1) : QString(),
-            shownText(shortEventText(r, layer, e)),
-            // A SysEx record's label is kept neither by the file nor by the surface.
-            sysEx ? QString() : shownText(r.Explain),
+            shownText(shortEventText(r)),
+            // Read from a file, a SysEx record has no label.
+            shownText(r.Explain),
             sysEx ? shownText(sysexText(r)) : QString(),
         });
     }

@@ -28,29 +28,6 @@ enum Option : unsigned {
     kCsv = 1u << 5,
 };
 
-int cmdSendFile(const Invocation& call) {
-    Preset preset;
-    if (!loadInput(call.files.at(0), preset))
-        return kFailed;
-    return cmdSend(preset, call.port, call.slot.value_or(kFirstPresetSlot), call.api);
-}
-
-int cmdPortsList(const Invocation& call) {
-    return cmdPorts(call.api);
-}
-
-int cmdSheetFile(const Invocation& call) {
-    Preset preset;
-    if (!loadInput(call.files.at(0), preset))
-        return kFailed;
-    // The heading names the slot the sheet is for.
-    preset.PresetIndex = static_cast<std::int16_t>(call.slot.value_or(kFirstPresetSlot));
-    const QString layer = !call.layer                  ? QString()
-                          : *call.layer == Layer::Midi ? QStringLiteral("midi")
-                                                       : QStringLiteral("daw");
-    return cmdSheet(preset, call.files.at(0), call.out, layer);
-}
-
 struct Command {
     const char* name;
     const char* synopsis;
@@ -84,16 +61,15 @@ const std::array<Command, 10> kCommands{{
      "the preset a dump carries (from 'syx' or a MIDI capture);\n--slot picks one of several", 1,
      kOut | kSlot, kOut, true, kFailed, cmdImport},
     {"ports", "[--api alsa|jack]", "the MIDI output ports, numbered as the editor lists them", 0,
-     kApi, 0, false, kFailed, cmdPortsList},
+     kApi, 0, false, kFailed, cmdPorts},
     {"send", "IN.qob --port P [--slot N] [--api alsa|jack]",
      "send the preset to slot N through port P (a number from\n'ports' or an exact port name; "
      "0 is a port of our own)",
-     1, kPort | kSlot | kApi, kPort, false, kFailed, cmdSendFile},
+     1, kPort | kSlot | kApi, kPort, false, kFailed, cmdSend},
     {"sheet", "IN.qob -o OUT.pdf|OUT.png|OUT.svg [--layer daw|midi] [--slot N]",
      "the preset sheet: the surface with every assignment\nwritten beside its element, one page "
      "per layer",
-     1, kOut | kLayer | kSlot, kOut, true, kFailed, cmdSheetFile, isSheetOutput,
-     ".pdf, .png or .svg"},
+     1, kOut | kLayer | kSlot, kOut, true, kFailed, cmdSheet, isSheetOutput, ".pdf, .png or .svg"},
 }};
 
 constexpr int kSynopsisWidth = 38;

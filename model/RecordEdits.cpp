@@ -4,6 +4,7 @@
 #include "model/PresetFile.h"
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
+#include "vocab/Text.h"
 
 #include <algorithm>
 #include <array>
@@ -39,15 +40,6 @@ const Row* rowFor(int element) {
     return nullptr;
 }
 
-// The Mode bit the element's kind uses: Push for keys, Drawbar for continuous controls.
-std::uint8_t modeBitsOf(int element) {
-    if (isKey(element))
-        return ElementMode::Push;
-    if (element == 31) // the Wheel carries neither
-        return 0;
-    return ElementMode::Drawbar;
-}
-
 std::string kindWord(const ElementAssignment& a) {
     switch (assignKind(a)) {
     case AssignKind::Keyboard:
@@ -60,10 +52,6 @@ std::string kindWord(const ElementAssignment& a) {
         break;
     }
     return "no MIDI event";
-}
-
-std::string layerWord(Layer layer) {
-    return layer == Layer::Midi ? "MIDI" : "DAW";
 }
 
 // What the first data byte is called for the event type.
@@ -143,10 +131,10 @@ EditResult pasteRecord(Preset& preset, int element, Layer layer, std::string_vie
     if ((kind == AssignKind::Keyboard || kind == AssignKind::SysEx) &&
         !takesKeystrokeOrSysEx(element, layer))
         return refused("Can't paste " + kindWord(record) + " onto " + elementName(element) +
-                           " in the " + layerWord(layer) + " layer.",
+                           " in the " + std::string(layerName(layer)) + " layer.",
                        "Keystrokes and SysEx strings go only onto Buttons and transport keys, "
                        "in the MIDI layer.");
-    record.Mode &= modeBitsOf(element);
+    record.Mode &= modeBitOf(element);
     target = std::move(record);
     return {};
 }
@@ -160,7 +148,8 @@ EditResult fillRow(Preset& preset, int element, Layer layer, FillStep step) {
     const std::string cannot = std::string("Can't fill the ") + row->plural + ".";
     if (assignKind(source) != AssignKind::MidiEvent)
         return refused(cannot, elementName(element) + " holds " + kindWord(source) + " in the " +
-                                   layerWord(layer) + " layer; only a MIDI event is stepped.");
+                                   std::string(layerName(layer)) +
+                                   " layer; only a MIDI event is stepped.");
 
     const std::vector<int> elements = rowOf(element);
     const int from =

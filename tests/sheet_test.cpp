@@ -151,7 +151,7 @@ TEST(SheetLayout, EveryLabelAndEventOfDefaultIsOnItsLayersPage) {
             all += t.text + QLatin1Char(' '); // a wrapped event reads on
         for (int e = 0; e < kElementCount; ++e) {
             const ElementAssignment& a = preset.Elements[e].record(layer);
-            const QString event = QString::fromStdString(shortEventText(a, layer, e));
+            const QString event = QString::fromStdString(shortEventText(a));
             EXPECT_TRUE(event.isEmpty() || all.contains(event)) << event.toStdString();
         }
         for (const QString& label : labelsOf(preset, layer))

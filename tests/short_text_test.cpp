@@ -55,7 +55,7 @@ TEST(ShortText, EventWords) {
         {record(0xF8, 1, 2), ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(shortEventText(c.record, Layer::Midi, 18), c.words)
+        EXPECT_EQ(shortEventText(c.record), c.words)
             << "status " << int(c.record.Status) << " data " << int(c.record.Data1) << ", "
             << int(c.record.Data2);
 }

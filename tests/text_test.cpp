@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/Text.h"
 
@@ -231,6 +232,22 @@ TEST(PanelTexts, ModeWord) {
     }
 }
 
+TEST(PanelTexts, ControlsShownEscaped) {
+    const struct {
+        std::string bytes;
+        const char16_t* shown;
+    } cases[] = {
+        {std::string("\x00\x1F !~", 5), u"\\x00\\x1F !~"},
+        {"\x7F\x80\x81\x9B\x9D\x9F\xA0\xFF", u"\\x7F\u20AC\\x81\u203A\\x9D\u0178\u00A0\u00FF"},
+        {"line\r\nbreak\t", u"line\\x0D\\x0Abreak\\x09"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shownText(c.bytes), QString::fromUtf16(c.shown)) << c.bytes;
+    // Unicode text straight from Qt, as in an error message: C1 controls too, nothing else.
+    EXPECT_EQ(escapeControls(QString::fromUtf16(u"a\u0085b\u009Fc\u00E9\u2028")),
+              QString::fromUtf16(u"a\\x85b\\x9Fc\u00E9\u2028"));
+}
+
 TEST(ElementNames, NamesAndHeaders) {
     const struct {
         int element;
@@ -256,6 +273,18 @@ TEST(ElementNames, NamesAndHeaders) {
         EXPECT_EQ(elementName(c.element), c.name) << "element " << c.element;
         EXPECT_EQ(elementHeader(c.element), c.header) << "element " << c.element;
     }
+}
+
+TEST(ElementNames, ModeBitOfEachKind) {
+    const std::pair<int, std::uint8_t> cases[] = {
+        {0, ElementMode::Drawbar},  {15, ElementMode::Drawbar}, {16, ElementMode::Drawbar},
+        {17, ElementMode::Drawbar}, {18, ElementMode::Push},    {25, ElementMode::Push},
+        {26, ElementMode::Push},    {30, ElementMode::Push},    {31, 0},
+        {32, ElementMode::Drawbar}, {47, ElementMode::Drawbar}, {48, ElementMode::Push},
+        {55, ElementMode::Push},
+    };
+    for (const auto& [element, bit] : cases)
+        EXPECT_EQ(modeBitOf(element), bit) << "element " << element;
 }
 
 TEST(ElementNames, BankPartners) {

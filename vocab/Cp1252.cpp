@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vocab/Cp1252.h"
 
+#include "vocab/Text.h"
+
 #include <array>
 
 namespace qob {
@@ -21,6 +23,10 @@ std::optional<char> byteFor(char16_t c) {
         if (kHighControls[i] == c)
             return static_cast<char>(0x80 + i);
     return std::nullopt;
+}
+
+bool isControl(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
 } // namespace
@@ -45,6 +51,23 @@ std::optional<std::string> toCp1252(const QString& text) {
         bytes.push_back(*b);
     }
     return bytes;
+}
+
+QString escapeControls(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (QChar c : text) {
+        if (isControl(c.unicode()))
+            shown += QStringLiteral("\\x") +
+                     QString::fromStdString(hexByte(static_cast<std::uint8_t>(c.unicode())));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+QString shownText(std::string_view cp1252) {
+    return escapeControls(fromCp1252(cp1252));
 }
 
 } // namespace qob

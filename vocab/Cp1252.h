@@ -15,4 +15,10 @@ QString fromCp1252(std::string_view bytes);
 // nullopt when a character has no Windows-1252 byte.
 std::optional<std::string> toCp1252(const QString& text);
 
+// Control characters (C0, DEL, C1) as \xNN, so that a text can neither steer a terminal nor
+// print as boxes.
+QString escapeControls(const QString& text);
+// A preset's text (Windows-1252 bytes) as it is shown to the user: Unicode, controls escaped.
+QString shownText(std::string_view cp1252);
+
 } // namespace qob

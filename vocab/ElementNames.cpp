@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vocab/ElementNames.h"
 
+#include "model/Preset.h"
+
 #include <array>
 #include <string_view>
 
 namespace qob {
 namespace {
+
+constexpr int kFaderMaster = 16;
+constexpr int kBreathControl = 17;
 
 // The single elements 16, 17 and 26..31, by the panel and by the file header.
 struct SingleName {
@@ -95,6 +100,14 @@ bool isKey(int element) {
 
 bool isVPotOrFader(int element) {
     return (element >= 0 && element <= 15) || (element >= 32 && element <= 47);
+}
+
+std::uint8_t modeBitOf(int element) {
+    if (isKey(element))
+        return ElementMode::Push;
+    if (isVPotOrFader(element) || element == kFaderMaster || element == kBreathControl)
+        return ElementMode::Drawbar;
+    return 0;
 }
 
 } // namespace qob

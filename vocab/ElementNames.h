@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace qob {
@@ -18,8 +19,12 @@ std::string elementHeader(int element);
 int bank2Partner(int element);
 int bank1Partner(int element);
 
-bool isButton(int element);         // 18..25, 48..55
-bool isKey(int element);            // buttons and transport keys: 18..30, 48..55
-bool isVPotOrFader(int element);    // 0..15, 32..47
+bool isButton(int element);      // 18..25, 48..55
+bool isKey(int element);         // buttons and transport keys: 18..30, 48..55
+bool isVPotOrFader(int element); // 0..15, 32..47
+
+// The Mode bit the element's kind uses: Push for keys, Drawbar for the continuous controls
+// (V-Pots, Faders, Fader Master, Breath Control); 0 for the Wheel, which carries neither.
+std::uint8_t modeBitOf(int element);
 
 } // namespace qob

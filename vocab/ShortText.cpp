@@ -11,8 +11,6 @@ namespace qob {
 namespace {
 
 constexpr int kFirstChannel = 1;
-constexpr int kFaderMaster = 16;
-constexpr int kBreathControl = 17;
 
 std::string channel(std::uint8_t status) {
     return " ch " + std::to_string((status & 0x0F) + kFirstChannel);
@@ -64,28 +62,20 @@ std::string keystroke(const ElementAssignment& a) {
     return text;
 }
 
-// The bytes after F0 up to the end mark, which goes without saying. Like the panel, the first
-// byte is never taken for the end mark.
+// The bytes after F0 as the panel shows them, less the end mark, which goes without saying.
 std::string sysex(const ElementAssignment& a) {
+    constexpr std::string_view kEndMark = " F7"; // the panel's text always ends with it
+    const std::string panel = sysexText(a);
     // Appended, never "literal" + string: GCC 12 at -O3 takes that insert at the front for an
     // overlapping copy (-Wrestrict).
     std::string text = "SysEx ";
-    text += hexByte(a.Data1);
-    for (int position = 1; position < kSysExPositions; ++position) {
-        const std::uint8_t b = sysExByte(a, position);
-        if (b == kSysExEnd)
-            break;
-        text += ' ';
-        text += hexByte(b);
-    }
+    text.append(panel, 0, panel.size() - kEndMark.size());
     return text;
 }
 
 } // namespace
 
-// The layer and element do not change the words today; they are part of the signature so that
-// a caller never has to know which records those are.
-std::string shortEventText(const ElementAssignment& record, Layer /*layer*/, int /*element*/) {
+std::string shortEventText(const ElementAssignment& record) {
     switch (assignKind(record)) {
     case AssignKind::MidiEvent:
         return eventText(record);
@@ -102,13 +92,14 @@ std::string shortEventText(const ElementAssignment& record, Layer /*layer*/, int
 std::string shortModeText(const ElementAssignment& record, int element) {
     if (assignKind(record) != AssignKind::MidiEvent)
         return {};
-    if (isKey(element))
-        return (record.Mode & ElementMode::Push) ? "Push" : "";
-    const bool continuous =
-        isVPotOrFader(element) || element == kFaderMaster || element == kBreathControl;
-    if (continuous)
-        return (record.Mode & ElementMode::Drawbar) ? "Drawbar" : "";
-    return {};
+    switch (record.Mode & modeBitOf(element)) {
+    case ElementMode::Push:
+        return "Push";
+    case ElementMode::Drawbar:
+        return "Drawbar";
+    default:
+        return {};
+    }
 }
 
 } // namespace qob

@@ -11,7 +11,7 @@ namespace qob {
 // "Note 36 ch 10", "Prog 5 ch 1", "Pitch bend ch 2", "Ctrl+S", "SysEx 7F 7F 06 04". Data bytes
 // are the stored numbers, channels count from 1. Empty for a record that sends nothing (a status
 // that is no event, keystroke or SysEx).
-std::string shortEventText(const ElementAssignment& record, Layer layer, int element);
+std::string shortEventText(const ElementAssignment& record);
 
 // The behaviour where it is not the default: "Push" on keys, "Drawbar" on continuous controls;
 // empty for Toggle, Normal, the Wheel, and records that are no MIDI event (the editor sets the

@@ -18,6 +18,9 @@ std::string_view ProgramName(int number);            // empty above 127
 // "0A", "F7": a byte as two upper-case hexadecimal digits.
 std::string hexByte(std::uint8_t b);
 
+// "DAW", "MIDI": the layer as the panel's key names it.
+std::string_view layerName(Layer layer);
+
 // Panel texts.
 std::string keystrokeText(std::uint8_t modifiers, std::uint8_t key); // "<Ctrl+Alt> <F12>"
 // A key as the panel names it ("<F12>", "A", "<Space>"); empty for a code it has no name for.

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 namespace qob {
 namespace {
@@ -173,14 +174,6 @@ const std::array<KeyText, 23>& exactKeyTexts() {
     return table;
 }
 
-// Key names beyond the dialog's own texts: the panel's arrow keys, which the surface can send.
-constexpr std::array<KeyText, 4> kArrowKeys{{
-    {KeyCode::Right, "RIGHT"},
-    {KeyCode::Left, "LEFT"},
-    {KeyCode::Down, "DOWN"},
-    {KeyCode::Up, "UP"},
-}};
-
 // Keys the surface cannot send. Their names begin with a letter, and the letter rule would
 // otherwise store that letter in their place.
 constexpr std::array<const char*, 16> kUnsendableKeys{
@@ -193,7 +186,7 @@ bool isBlank(QChar c) {
 }
 
 // "<Page Up>" -> "PAGEUP": blanks and one pair of angle brackets gone, ASCII letters upper case.
-QString keyName(const QString& text, bool& bracketed) {
+QString normalisedKeyName(const QString& text, bool& bracketed) {
     QStringView t = QStringView(text);
     bracketed = t.size() >= 2 && t.front() == u'<' && t.back() == u'>';
     if (bracketed)
@@ -210,47 +203,38 @@ QString keyName(const QString& text, bool& bracketed) {
 // Unknown names may still be words that the letter rule reads; NoKey names are not.
 enum class Named { Key, Unsendable, NoKey, Unknown };
 
+// Every key the panel names ("A", "1", "<Space>", "<F12>", "<Up>"), under the name that a
+// typed text is reduced to; these are the keys the surface can send.
+const std::vector<std::pair<QString, std::uint8_t>>& panelKeyNames() {
+    static const std::vector<std::pair<QString, std::uint8_t>> names = [] {
+        std::vector<std::pair<QString, std::uint8_t>> all;
+        for (int code = 0; code <= 0xFF; ++code) {
+            const std::string panel = keyName(code);
+            bool bracketed = false;
+            if (!panel.empty())
+                all.emplace_back(normalisedKeyName(QString::fromStdString(panel), bracketed),
+                                 static_cast<std::uint8_t>(code));
+        }
+        return all;
+    }();
+    return names;
+}
+
 Named namedKey(const QString& name, std::uint8_t& code) {
-    if (name.size() == 1) {
-        const QChar c = name.front();
-        if (c >= u'A' && c <= u'Z') {
-            code = static_cast<std::uint8_t>(c.unicode() - kLetterOffset);
-            return Named::Key;
-        }
-        if (c >= u'1' && c <= u'9') {
-            code = static_cast<std::uint8_t>(KeyCode::Digit1 + (c.unicode() - u'1'));
-            return Named::Key;
-        }
-        if (c == u'0') {
-            code = KeyCode::Digit0;
-            return Named::Key;
-        }
-    }
-    if (name == u"SPACE") {
-        code = KeyCode::Space;
-        return Named::Key;
-    }
-    for (const KeyText& arrow : kArrowKeys)
-        if (name == QLatin1String(arrow.text)) {
-            code = arrow.code;
+    for (const auto& [panelName, panelCode] : panelKeyNames())
+        if (name == panelName) {
+            code = panelCode;
             return Named::Key;
         }
     for (const char* unsendable : kUnsendableKeys)
         if (name == QLatin1String(unsendable))
             return Named::Unsendable;
-    // F1..F12; F13 and above exist on some keyboards, not on the surface.
+    // F1..F12 are named above; F13 and above exist on some keyboards, not on the surface.
     if (name.size() >= 2 && name.front() == u'F') {
         const QStringView digits = QStringView(name).sliced(1);
         if (std::all_of(digits.begin(), digits.end(),
-                        [](QChar c) { return c >= u'0' && c <= u'9'; })) {
-            if (digits.front() == u'0') // "F0", "F05"
-                return Named::NoKey;
-            const int number = digits.size() <= 2 ? digits.toInt() : kFunctionKeys + 1;
-            if (number > kFunctionKeys)
-                return Named::Unsendable;
-            code = static_cast<std::uint8_t>(KeyCode::F1 + number - 1);
-            return Named::Key;
-        }
+                        [](QChar c) { return c >= u'0' && c <= u'9'; }))
+            return digits.front() == u'0' ? Named::NoKey : Named::Unsendable; // "F0", "F05"
     }
     return Named::Unknown;
 }
@@ -365,7 +349,7 @@ Reading<std::uint8_t> readKeyText(const QString& text, std::optional<std::uint8_
     }
     bool bracketed = false;
     std::uint8_t code = 0;
-    const Named named = namedKey(keyName(t, bracketed), code);
+    const Named named = namedKey(normalisedKeyName(t, bracketed), code);
     if (named == Named::Key)
         return code;
     if (named == Named::Unsendable)

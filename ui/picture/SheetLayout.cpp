@@ -6,6 +6,7 @@
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/ShortText.h"
+#include "vocab/Text.h"
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -97,17 +98,7 @@ QFontMetricsF metrics(SheetStyle style) {
 // Preset texts are Windows-1252 bytes from a file; control bytes would print as boxes or not at
 // all, so they are shown escaped as the CLI shows them.
 QString printable(const std::string& bytes) {
-    const QString text = fromCp1252(bytes);
-    QString out;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
-            out += QStringLiteral("\\x") +
-                   QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out.trimmed();
+    return shownText(bytes).trimmed();
 }
 
 qreal lineStep(const QFontMetricsF& fm) {
@@ -194,7 +185,7 @@ Block blockFor(const Preset& preset, Layer layer, int element, const QString& ta
     // A SysEx record has no label: the file keeps its bytes in the label's place.
     if (assignKind(record) != AssignKind::SysEx)
         b.label = printable(record.Explain);
-    b.event = QString::fromStdString(shortEventText(record, layer, element));
+    b.event = QString::fromStdString(shortEventText(record));
     b.mode = QString::fromStdString(shortModeText(record, element));
     if (b.label.isEmpty() && b.event.isEmpty())
         b.event = kNotAssigned;
@@ -302,7 +293,7 @@ QString numberTag(int element) {
 }
 
 QString layerWords(Layer layer) {
-    return layer == Layer::Midi ? QStringLiteral("MIDI layer") : QStringLiteral("DAW layer");
+    return QLatin1String(layerName(layer)) + QStringLiteral(" layer");
 }
 
 qreal heading(SheetPage& page, const Preset& preset, Layer layer, const QString& source) {
