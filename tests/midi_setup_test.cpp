@@ -8,6 +8,7 @@
 #include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MidiSetupLayout.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -24,18 +25,10 @@ namespace {
 
 constexpr int kSlowTest = 10000; // ms; far above the 1.92 s a transfer takes
 
-// Holds listing and opening on the service's thread until released, as a stopped JACK server
-// holds its callers.
-class HeldService : public FakeService {
+// Where a call on another thread waits until the test releases it; bounded, so that a fault
+// which never releases fails the test rather than hanging it.
+class Gate {
 public:
-    PortListing listPorts() override {
-        pass();
-        return FakeService::listPorts();
-    }
-    OpenResult open(int device) override {
-        pass();
-        return FakeService::open(device);
-    }
     void hold() {
         const std::lock_guard lock(m_mutex);
         m_held = true;
@@ -51,20 +44,47 @@ public:
         const std::lock_guard lock(m_mutex);
         return m_waiting > 0;
     }
-
-private:
     void pass() {
         std::unique_lock lock(m_mutex);
         ++m_waiting;
-        m_released.wait(lock, [this] { return !m_held; });
+        m_released.wait_for(lock, std::chrono::milliseconds(kSlowTest), [this] { return !m_held; });
         --m_waiting;
     }
 
+private:
     std::mutex m_mutex;
     std::condition_variable m_released;
     bool m_held = false;
     int m_waiting = 0;
 };
+
+// Holds listing and opening on the service's thread until released, as a stopped JACK server
+// holds its callers.
+class HeldService : public FakeService, public Gate {
+public:
+    PortListing listPorts() override {
+        pass();
+        return FakeService::listPorts();
+    }
+    OpenResult open(int device) override {
+        pass();
+        return FakeService::open(device);
+    }
+};
+
+// Holds `port`'s transfer before block `block` (1-based) until released, so that the test sees
+// a send that is surely still running.
+std::shared_ptr<Gate> holdSendAt(RecordingPort& port, int block) {
+    auto gate = std::make_shared<Gate>();
+    gate->hold();
+    const TransferClock steady = TransferClock::steady();
+    port.clock = {steady.now, [gate, steady, block, pauses = 0](TransferTime t) mutable {
+                      steady.sleepUntil(t);
+                      if (++pauses == block - 1)
+                          gate->pass();
+                  }};
+    return gate;
+}
 
 class MidiSetupTest : public ::testing::Test, public WindowDriver {
 protected:
@@ -261,19 +281,54 @@ TEST_F(MidiSetupTest, SendRunsBesideTheWindowAndShowsProgressThenTheOutcome) {
 // Stopping half-way would leave the surface's slot with half of one preset and half of
 // another: a new port and EXIT wait for the send to finish.
 TEST_F(MidiSetupTest, ExitAndANewPortLetTheSendFinishFirst) {
+    // Held at block 21, then let go from inside the wait: what was true at that moment, and
+    // whether the window's thread slept in its event loop meanwhile rather than spinning.
+    struct AtRelease {
+        bool sending = false;
+        bool portClosed = true;
+        int sleeps = 0;
+    };
+    const auto releaseWhileWaiting = [this](RecordingPort& port, const std::shared_ptr<Gate>& gate,
+                                            AtRelease& seen) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return gate->holding(); }, kSlowTest));
+        EXPECT_EQ(port.sent().size(), 20u);
+        auto* dispatcher = QAbstractEventDispatcher::instance();
+        auto counting = std::make_shared<QMetaObject::Connection>(QObject::connect(
+            dispatcher, &QAbstractEventDispatcher::aboutToBlock, [&seen] { ++seen.sleeps; }));
+        QTimer::singleShot(100, [this, &port, gate, &seen, counting] {
+            QObject::disconnect(*counting);
+            seen.sending = sending();
+            seen.portClosed = port.closed();
+            gate->release();
+        });
+        seen.sleeps = 0;
+    };
+
     choosePort(1);
     auto port = service->lastPort;
+    AtRelease seen;
+    auto gate = holdSendAt(*port, 21);
     click(AREA_SEND);
-    QTRY_VERIFY_WITH_TIMEOUT(port->sent().size() >= 20, kSlowTest);
-    choosePort(2);
+    showPorts();
+    portList()->setCurrentIndex(2);
+    releaseWhileWaiting(*port, gate, seen);
+    pressOK();
+    EXPECT_TRUE(seen.sending);
+    EXPECT_FALSE(seen.portClosed);
+    EXPECT_GT(seen.sleeps, 0) << "the wait kept the thread busy";
     EXPECT_TRUE(port->closed());
     EXPECT_EQ(port->sent().size(), 192u);
     EXPECT_EQ(panelRow2(), "Sent to slot 1");
 
     port = service->lastPort;
+    seen = {};
+    gate = holdSendAt(*port, 21);
     click(AREA_SEND);
-    QTRY_VERIFY_WITH_TIMEOUT(port->sent().size() >= 20, kSlowTest);
+    releaseWhileWaiting(*port, gate, seen);
     click(AREA_EXIT);
+    EXPECT_TRUE(seen.sending);
+    EXPECT_FALSE(seen.portClosed);
+    EXPECT_GT(seen.sleeps, 0) << "the wait kept the thread busy";
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(port->closed());
     EXPECT_EQ(state.MidiResult, 0);

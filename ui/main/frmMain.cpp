@@ -31,7 +31,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDropEvent>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -41,6 +41,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
@@ -896,10 +897,10 @@ void frmMain::showSendText(const QString& text) {
 // it meanwhile; user input waits.
 void frmMain::closeMidiPort() {
     if (m_sender && m_sender->isRunning()) {
-        QElapsedTimer waited;
-        waited.start();
-        while (m_sender->isRunning() && waited.elapsed() < kSendFinishWaitMs)
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, kSendPollMs);
+        QEventLoop loop;
+        connect(m_sender, &DumpSender::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(kSendFinishWaitMs, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     if (m_sender)
         m_sender->stop();

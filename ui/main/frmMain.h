@@ -197,7 +197,6 @@ private:
     static constexpr int kMidiCallsWaitMs = 12000;
     // A transfer takes 1.92 s; the port's own bounds end a stuck one within 5 s more.
     static constexpr int kSendFinishWaitMs = 10000;
-    static constexpr int kSendPollMs = 20;
     int m_sendSlot = 0;
 };
 
