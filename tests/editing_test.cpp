@@ -26,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include <sys/stat.h>
@@ -501,6 +502,43 @@ TEST_F(EditingTest, TitleTexts) {
         if (c.modified)
             edit();
         EXPECT_EQ(w->windowTitle(), c.title);
+    }
+}
+
+// Dropping the history is no change of the preset: loading, importing and the document's end
+// report the new status once and nothing else, never the old file as modified.
+TEST(PresetDocumentHistory, DroppingTheHistoryReportsNoChange) {
+    struct Way {
+        const char* what;
+        std::function<void(std::unique_ptr<PresetDocument>&)> drop;
+        int statusReports;
+        bool modifiedAfter;
+    };
+    const Way ways[] = {
+        {"loaded", [](auto& doc) { doc->loaded(QStringLiteral("/presets/b.qob")); }, 1, false},
+        {"imported", [](auto& doc) { doc->imported(); }, 1, true},
+        {"destroyed", [](auto& doc) { doc.reset(); }, 0, false},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.what);
+        Preset preset;
+        auto doc = std::make_unique<PresetDocument>(preset);
+        doc->loaded(QStringLiteral("/presets/a.qob"));
+        preset.Elements[0].Daw.Explain = "Edited";
+        ASSERT_TRUE(doc->commit(QStringLiteral("edit")));
+        ASSERT_TRUE(doc->isModified());
+        int changes = 0;
+        QStringList reports; // what each status report showed
+        QObject::connect(doc.get(), &PresetDocument::changed, [&changes] { ++changes; });
+        QObject::connect(doc.get(), &PresetDocument::statusChanged,
+                         [&] { reports << doc->displayName() + (doc->isModified() ? "*" : ""); });
+        way.drop(doc);
+        EXPECT_EQ(changes, 0);
+        EXPECT_EQ(reports.size(), way.statusReports) << reports.join('|').toStdString();
+        if (doc) {
+            EXPECT_EQ(doc->isModified(), way.modifiedAfter);
+            EXPECT_EQ(doc->undoStack().count(), 0);
+        }
     }
 }
 
