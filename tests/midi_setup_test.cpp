@@ -89,10 +89,14 @@ std::shared_ptr<Gate> holdSendAt(RecordingPort& port, int block) {
 class MidiSetupTest : public ::testing::Test, public WindowDriver {
 protected:
     std::shared_ptr<FakeService> service = std::make_shared<FakeService>();
+    int serviceAsked = 0;
 
     void SetUp() override {
         service->names = {"Surface In", "Other Synth"};
-        open([this] { return service; });
+        open([this] {
+            ++serviceAsked;
+            return service;
+        });
         ASSERT_TRUE(loadPresetFile(kDefault, preset).ok);
     }
 
@@ -390,6 +394,7 @@ TEST_F(MidiSetupTest, TheStatusRowAndTheMessagesTellWhatHappened) {
     EXPECT_EQ(state.MidiOutHandle, service->lastPort);
     EXPECT_EQ(service->lastPort->sent().size(), 192u);
     EXPECT_TRUE(messages.isEmpty()) << messages.join(" / ").toStdString();
+    EXPECT_EQ(serviceAsked, 1) << "the dialog and both reconnects share one service";
 }
 
 // The window's thread never waits on the service: while a listing or an open is held, the

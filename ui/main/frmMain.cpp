@@ -758,9 +758,16 @@ void frmMain::showElementSetupForm() {
     });
 }
 
+// Asked here, on the window's thread, and kept: the dialog and SEND's reconnect share it.
+std::shared_ptr<MidiOutService> frmMain::midiService() {
+    if (!m_midiService)
+        m_midiService = m_seams.midiService();
+    return m_midiService;
+}
+
 void frmMain::showMidiSetupForm() {
     bringUp(m_midiSetupForm, [this] {
-        auto* form = new MIDISetupForm(m_state, m_seams.midiService(), *m_midiCalls, this);
+        auto* form = new MIDISetupForm(m_state, midiService(), *m_midiCalls, this);
         form->seams().closePort = [this] { closeMidiPort(); };
         return form;
     });
@@ -797,7 +804,7 @@ void frmMain::SendDeviceDump() {
         // name, the user means that port.
         const std::string name = port->name();
         m_midiCalls->run(
-            this, [service = m_seams.midiService, name] { return service()->openNamed(name); },
+            this, [service = midiService(), name] { return service->openNamed(name); },
             [this, port, name, refuse](const OpenResult& again) {
                 if (!again.port) {
                     refuse(

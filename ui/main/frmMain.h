@@ -188,7 +188,9 @@ private:
     void showSendText(const QString& text);
     void sendFinished(const TransferOutcome& outcome);
     void startSend(std::shared_ptr<MidiOutPort> port);
+    std::shared_ptr<MidiOutService> midiService();
     QPointer<MIDISetupForm> m_midiSetupForm;
+    std::shared_ptr<MidiOutService> m_midiService; // from the seam, at its first use
     DumpSender* m_sender = nullptr;
     // Every call into the MIDI service (list, open, close, reconnect) goes through this queue.
     MidiCalls* m_midiCalls = nullptr;
