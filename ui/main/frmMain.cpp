@@ -781,21 +781,14 @@ void frmMain::SendDeviceDump() {
         return; // one send at a time
     if (m_midiCalls->busy()) {
         // The port is being opened, closed or listed; its outcome is not known yet.
-        showSendText(QString::fromStdString(
-            notSentStatusText("the MIDI port is busy, press SEND again in a moment")));
+        showNotSent("the MIDI port is busy, press SEND again in a moment");
         return;
     }
-    const auto refuse = [this](const QString& status, const QString& text,
-                               const QString& informative) {
-        showSendText(QString::fromStdString(notSentStatusText(status.toStdString())));
-        m_seams.showMessage(text, informative);
-    };
     std::shared_ptr<MidiOutPort> port = m_state.MidiOutHandle;
     if (!port) {
         // A port was chosen, but opening it failed: sending would reach nobody.
-        refuse(
-            QStringLiteral("no open port"),
-            QStringLiteral("No MIDI port is open ! Please Click <MIDI DEVICE>"),
+        refuseSend(
+            "no open port", QStringLiteral("No MIDI port is open ! Please Click <MIDI DEVICE>"),
             QStringLiteral("The last attempt to open one gave rc = %1.").arg(m_state.MidiResult));
         return;
     }
@@ -805,11 +798,10 @@ void frmMain::SendDeviceDump() {
         const std::string name = port->name();
         m_midiCalls->run(
             this, [service = midiService(), name] { return service->openNamed(name); },
-            [this, port, name, refuse](const OpenResult& again) {
+            [this, port, name](const OpenResult& again) {
                 if (!again.port) {
-                    refuse(
-                        QStringLiteral("no MIDI service"),
-                        QStringLiteral("Couldn't open midi out, rc = %1").arg(kMidiNoService),
+                    refuseSend(
+                        "no MIDI service", QString::fromStdString(openFailureText(kMidiNoService)),
                         QString::fromStdString(port->serviceStatus().detail + ", and " + name +
                                                " cannot be opened again: " + again.status.detail));
                     return;
@@ -828,31 +820,26 @@ void frmMain::SendDeviceDump() {
 }
 
 void frmMain::startSend(std::shared_ptr<MidiOutPort> port) {
-    const auto refuse = [this](const QString& status, const QString& text,
-                               const QString& informative) {
-        showSendText(QString::fromStdString(notSentStatusText(status.toStdString())));
-        m_seams.showMessage(text, informative);
-    };
     const DumpResult image = BuildDeviceDump(m_preset);
     if (!image.image) {
-        refuse(QStringLiteral("the preset cannot be sent"), QString::fromStdString(image.error),
-               QStringLiteral("Nothing was sent."));
+        refuseSend("the preset cannot be sent", QString::fromStdString(image.error),
+                   QStringLiteral("Nothing was sent."));
         return;
     }
     if (m_preset.PresetIndex < kFirstPresetSlot || m_preset.PresetIndex > kLastPresetSlot) {
-        refuse(QStringLiteral("no such slot"),
-               QStringLiteral("Preset index %1 is outside %2..%3.")
-                   .arg(m_preset.PresetIndex)
-                   .arg(kFirstPresetSlot)
-                   .arg(kLastPresetSlot),
-               QStringLiteral("Nothing was sent."));
+        refuseSend("no such slot",
+                   QStringLiteral("Preset index %1 is outside %2..%3.")
+                       .arg(m_preset.PresetIndex)
+                       .arg(kFirstPresetSlot)
+                       .arg(kLastPresetSlot),
+                   QStringLiteral("Nothing was sent."));
         return;
     }
     if (port->connectionCount() == 0) {
-        refuse(QStringLiteral("no connection"),
-               QStringLiteral("MIDI port %1 is connected to nothing.")
-                   .arg(QString::fromStdString(port->name())),
-               QStringLiteral("Connect it to the surface, then send again. Nothing was sent."));
+        refuseSend("no connection",
+                   QStringLiteral("MIDI port %1 is connected to nothing.")
+                       .arg(QString::fromStdString(port->name())),
+                   QStringLiteral("Connect it to the surface, then send again. Nothing was sent."));
         return;
     }
     if (!m_sender) {
@@ -875,20 +862,29 @@ void frmMain::sendFinished(const TransferOutcome& outcome) {
         showSendText(QString::fromStdString(sentStatusText(m_sendSlot)));
         return;
     case TransferOutcome::Kind::Cancelled:
-        showSendText(QString::fromStdString(notSentStatusText("stopped at " +
-                                                              std::to_string(outcome.handedOver) +
-                                                              "/" + std::to_string(kDumpBlocks))));
+        showNotSent("stopped at " + std::to_string(outcome.handedOver) + "/" +
+                    std::to_string(kDumpBlocks));
         return;
     case TransferOutcome::Kind::Failed:
-        showSendText(QString::fromStdString(
-            notSentStatusText("failed at block " + std::to_string(outcome.failedBlock + 1) + "/" +
-                              std::to_string(kDumpBlocks))));
+        showNotSent("failed at block " + std::to_string(outcome.failedBlock + 1) + "/" +
+                    std::to_string(kDumpBlocks));
         m_seams.showMessage(QString::fromStdString(sendStoppedText(outcome)),
                             outcome.handedOver > 0
                                 ? QString::fromStdString(partialSlotText(m_sendSlot))
                                 : QStringLiteral("Nothing was sent."));
         return;
     }
+}
+
+void frmMain::showNotSent(const std::string& reason) {
+    showSendText(QString::fromStdString(notSentStatusText(reason)));
+}
+
+// A send that cannot start: the short reason on the status row, and the whole story in a message.
+void frmMain::refuseSend(const std::string& reason, const QString& text,
+                         const QString& informative) {
+    showNotSent(reason);
+    m_seams.showMessage(text, informative);
 }
 
 void frmMain::showSendText(const QString& text) {

@@ -186,6 +186,8 @@ private:
 
     // The MIDI link: the dialog, created on first use, and the send in progress.
     void showSendText(const QString& text);
+    void showNotSent(const std::string& reason);
+    void refuseSend(const std::string& reason, const QString& text, const QString& informative);
     void sendFinished(const TransferOutcome& outcome);
     void startSend(std::shared_ptr<MidiOutPort> port);
     std::shared_ptr<MidiOutService> midiService();
