@@ -680,6 +680,9 @@ TEST_F(MainWindowTest, LitPicturesArePainted) {
     press(centreOf(AREA_SHIFT));
     EXPECT_TRUE(litAt("Pic_Select"));
     EXPECT_TRUE(litAt("Pic_Channel_Shift"));
+    EXPECT_EQ(w->findChild<QLabel*>("Pic_Select")->pixmap().cacheKey(),
+              w->findChild<QLabel*>("Pic_Channel_Shift")->pixmap().cacheKey())
+        << "one drawing for both";
 }
 
 TEST_F(MainWindowTest, ScreenshotCutsOutTheKeyColour) {
