@@ -39,7 +39,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QShortcut>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
@@ -99,6 +98,10 @@ const std::vector<KeyAction>& keyActions() {
          "Quit, as EXIT does", &frmMain::exitProgram, true},
         {"actionHelp", keys({Qt::Key_F1}),
          "This help", &frmMain::showKeyHelp, true},
+        // The window has no menu: the sheet is printed from the keyboard. Printing changes
+        // nothing, so it need not wait for the dialog.
+        {"actionPrint", QKeySequence::keyBindings(QKeySequence::Print),
+         "Print the preset sheet, both layers", &frmMain::printSheet, true},
     };
     // clang-format on
     return actions;
@@ -106,7 +109,6 @@ const std::vector<KeyAction>& keyActions() {
 
 // What the help says beyond the window's own keys.
 const char* const kOtherKeys[][2] = {
-    {"Ctrl+P", "Print the preset sheet, both layers"},
     {"Esc", "Close the dialog in front, as Cancel does"},
 };
 const char* const kPaintedKeys[][2] = {
@@ -202,9 +204,6 @@ void frmMain::setUp() {
     setUpWindow();
     buildPanel();
     setUpKeys();
-    // The window has no menu: the sheet is printed from the keyboard.
-    connect(new QShortcut(QKeySequence::Print, this), &QShortcut::activated, this,
-            &frmMain::printSheet);
     connect(m_document, &PresetDocument::statusChanged, this, &frmMain::updateTitle);
     connect(m_document, &PresetDocument::changed, this, &frmMain::Display_Current_Element);
     updateTitle();
@@ -751,9 +750,6 @@ void frmMain::showElementSetupForm() {
                                     QString::fromStdString(elementName(m_state.CurrentElement))))
                 Display_Current_Element();
         };
-        // Esc closes the dialog as Cancel does.
-        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), form);
-        connect(escape, &QShortcut::activated, form, &ElementSetupForm::cmdCancel_Click);
         return form;
     });
 }
