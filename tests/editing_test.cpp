@@ -50,13 +50,13 @@ public: // the tables of ways below reach in
     QTemporaryDir dir;
     Preset preset;
     EditorState state;
-    std::unique_ptr<PresetDocument> doc;
     std::unique_ptr<frmMain> w;
-    QStringList messages;      // text, informative text, ...
-    QStringList asked;         // title, proposed start, ...
-    QStringList fileAnswers;   // taken one per file dialog; none left: cancelled
-    QList<SaveAnswer> answers; // taken one per question
-    QStringList questions;     // the file names asked about
+    PresetDocument* doc = nullptr; // the window's
+    QStringList messages;          // text, informative text, ...
+    QStringList asked;             // title, proposed start, ...
+    QStringList fileAnswers;       // taken one per file dialog; none left: cancelled
+    QList<SaveAnswer> answers;     // taken one per question
+    QStringList questions;         // the file names asked about
     int ends = 0;
 
     void SetUp() override {
@@ -72,8 +72,8 @@ public: // the tables of ways below reach in
         fileAnswers.clear();
         preset = Preset{};
         state = EditorState{};
-        doc = std::make_unique<PresetDocument>(preset);
-        w = std::make_unique<frmMain>(*doc, state);
+        w = std::make_unique<frmMain>(preset, state);
+        doc = &w->document();
         w->seams().showMessage = [this](const QString& text, const QString& informative) {
             messages << text << informative;
         };

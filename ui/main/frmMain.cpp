@@ -166,14 +166,7 @@ bool isElement(int code) {
 
 frmMain::frmMain(Preset& preset, EditorState& state, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      m_ownDocument(std::make_unique<PresetDocument>(preset)), m_document(m_ownDocument.get()),
-      m_preset(preset), m_state(state) {
-    setUp();
-}
-
-frmMain::frmMain(PresetDocument& document, EditorState& state, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_document(&document),
-      m_preset(document.preset()), m_state(state) {
+      m_document(std::make_unique<PresetDocument>(preset)), m_preset(preset), m_state(state) {
     setUp();
 }
 
@@ -204,8 +197,8 @@ void frmMain::setUp() {
     setUpWindow();
     buildPanel();
     setUpKeys();
-    connect(m_document, &PresetDocument::statusChanged, this, &frmMain::updateTitle);
-    connect(m_document, &PresetDocument::changed, this, &frmMain::Display_Current_Element);
+    connect(m_document.get(), &PresetDocument::statusChanged, this, &frmMain::updateTitle);
+    connect(m_document.get(), &PresetDocument::changed, this, &frmMain::Display_Current_Element);
     updateTitle();
 }
 

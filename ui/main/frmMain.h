@@ -60,8 +60,7 @@ public:
     static constexpr int kRightButton = 2;
     static constexpr int kMiddleButton = 4;
 
-    frmMain(PresetDocument& document, EditorState& state, QWidget* parent = nullptr);
-    // With a document of its own around `preset`.
+    // With a document of its own around `preset`, which must outlive the window.
     frmMain(Preset& preset, EditorState& state, QWidget* parent = nullptr);
     ~frmMain() override;
 
@@ -145,8 +144,7 @@ private:
     template <typename Form, typename Create> void bringUp(QPointer<Form>& form, Create create);
     bool loadPreset(const QString& path);
 
-    std::unique_ptr<PresetDocument> m_ownDocument;
-    PresetDocument* m_document;
+    std::unique_ptr<PresetDocument> m_document;
     Preset& m_preset;
     EditorState& m_state;
     MainWindowSeams m_seams;
