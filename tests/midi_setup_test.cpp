@@ -112,6 +112,13 @@ protected:
             bytes.insert(bytes.end(), m.bytes.begin(), m.bytes.end());
         return bytes;
     }
+    // A service that holds its callers until released, in place of the fixture's.
+    std::shared_ptr<HeldService> openHeld() {
+        auto held = std::make_shared<HeldService>();
+        held->names = service->names;
+        open([held] { return held; });
+        return held;
+    }
     bool sending() const {
         const auto* sender = window->findChild<DumpSender*>();
         return sender && sender->isRunning();
@@ -155,9 +162,9 @@ TEST_F(MidiSetupTest, DialogLayoutFollowsTheTwipsAtTheScreensDpi) {
               scheme.color(QPalette::HighlightedText));
     EXPECT_EQ(label->palette().color(QPalette::Window), scheme.color(QPalette::ButtonText));
     EXPECT_EQ(form->palette().color(QPalette::Window), scheme.color(QPalette::WindowText));
-    EXPECT_EQ(form->findChild<QPushButton*>("cmdOK")->text(), "OK");
+    EXPECT_EQ(okButton()->text(), "OK");
     EXPECT_FALSE(portList()->isEditable());
-    EXPECT_EQ(portList()->nextInFocusChain(), form->findChild<QPushButton*>("cmdOK"));
+    EXPECT_EQ(portList()->nextInFocusChain(), okButton());
 }
 
 TEST_F(MidiSetupTest, ListIsFilledAtEveryShowingAndOkOpensTheChosenName) {
@@ -259,16 +266,20 @@ TEST_F(MidiSetupTest, SendRunsBesideTheWindowAndShowsProgressThenTheOutcome) {
         return row.startsWith("Sending  ") && row.endsWith("/192") ? row.mid(9).chopped(4).toInt()
                                                                    : -1;
     };
+    const auto gate = holdSendAt(*port, 21);
     click(AREA_SEND);
     EXPECT_GE(progress(), 0) << panelRow2().toStdString();
     EXPECT_TRUE(sending());
     // The window answers while the blocks go out: progress shows, other buttons work, a
     // second SEND does nothing.
+    QTRY_VERIFY_WITH_TIMEOUT(gate->holding(), kSlowTest);
     QTRY_VERIFY_WITH_TIMEOUT(progress() > 10 && progress() < 192, kSlowTest);
     click(AREA_SEND);
     click(AREA_SAVE_AS);
     EXPECT_EQ(asked, QStringList({"Save As"}));
     preset.PresetIndex = 5; // the image and slot were taken at the press
+    EXPECT_TRUE(sending());
+    gate->release();
     QTRY_COMPARE_WITH_TIMEOUT(panelRow2(), QString("Sent to slot 3"), kSlowTest);
     EXPECT_FALSE(sending());
     EXPECT_EQ(port->sent().size(), 192u);
@@ -401,9 +412,7 @@ TEST_F(MidiSetupTest, TheStatusRowAndTheMessagesTellWhatHappened) {
 // window keeps answering, the dialog offers nothing stale, SEND says why it does nothing, and
 // the outcome is applied once it comes.
 TEST_F(MidiSetupTest, AHeldServiceLeavesTheWindowAnswering) {
-    auto held = std::make_shared<HeldService>();
-    held->names = service->names;
-    open([held] { return held; });
+    const auto held = openHeld();
     int ticks = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
@@ -415,17 +424,17 @@ TEST_F(MidiSetupTest, AHeldServiceLeavesTheWindowAnswering) {
     QTRY_VERIFY(ticks > 3);
     EXPECT_EQ(listed(), QStringList({"MIDI Mapper"}));
     EXPECT_FALSE(portList()->isEnabled());
-    EXPECT_FALSE(dialog()->findChild<QPushButton*>("cmdOK")->isEnabled());
+    EXPECT_FALSE(okButton()->isEnabled());
     click(AREA_SAVE_AS);
     EXPECT_EQ(asked, QStringList({"Save As"}));
     held->release();
     QTRY_COMPARE(listed(), QStringList({"MIDI Mapper", "Surface In", "Other Synth"}));
     EXPECT_TRUE(portList()->isEnabled());
-    EXPECT_TRUE(dialog()->findChild<QPushButton*>("cmdOK")->isEnabled());
+    EXPECT_TRUE(okButton()->isEnabled());
 
     portList()->setCurrentIndex(1);
     held->hold();
-    QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    QTest::mouseClick(okButton(), Qt::LeftButton);
     QTRY_VERIFY(held->holding());
     EXPECT_TRUE(dialog()->isVisible()) << "hidden only once the outcome is in";
     EXPECT_FALSE(state.MidiOutHandle);
@@ -447,13 +456,11 @@ TEST_F(MidiSetupTest, AHeldServiceLeavesTheWindowAnswering) {
 
 // EXIT while an open is held waits for it, closes the port it opened, then ends.
 TEST_F(MidiSetupTest, ExitDuringAHeldOpenWaitsForItThenEnds) {
-    auto held = std::make_shared<HeldService>();
-    held->names = service->names;
-    open([held] { return held; });
+    const auto held = openHeld();
     showPorts();
     portList()->setCurrentIndex(2);
     held->hold();
-    QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    QTest::mouseClick(okButton(), Qt::LeftButton);
     QTRY_VERIFY(held->holding());
 
     int endsAtRelease = -1;

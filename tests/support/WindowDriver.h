@@ -76,10 +76,12 @@ struct WindowDriver {
         click(AREA_MIDI_DEVICE);
         EXPECT_TRUE(midiSettled());
     }
+    QPushButton* okButton() const {
+        return dialog()->findChild<QPushButton*>(QStringLiteral("cmdOK"));
+    }
     // OK, and its outcome in.
     void pressOK() {
-        QTest::mouseClick(dialog()->findChild<QPushButton*>(QStringLiteral("cmdOK")),
-                          Qt::LeftButton);
+        QTest::mouseClick(okButton(), Qt::LeftButton);
         EXPECT_TRUE(midiSettled());
     }
     // MIDI DEVICE, pick entry `entry`, OK.
