@@ -4,6 +4,7 @@
 #include "device/DeviceDump.h"
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WindowDriver.h"
 #include "ui/assign/ElementSetupForm.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/PresetDocument.h"
@@ -38,26 +39,17 @@ namespace {
 
 const QString kTitleEnd = QStringLiteral(" \u2014 QOB-TANDRIX Editor");
 
-QPoint centreOf(int code) {
-    for (const Region& r : kRegions)
-        if (r.bank1Code == code)
-            return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    return {};
-}
-
-class EditingTest : public ::testing::Test {
+class EditingTest : public ::testing::Test, public test::DialogAnswers {
 public: // the tables of ways below reach in
     QTemporaryDir dir;
     Preset preset;
     EditorState state;
     std::unique_ptr<frmMain> w;
     PresetDocument* doc = nullptr; // the window's
-    QStringList messages;          // text, informative text, ...
-    QStringList asked;             // title, proposed start, ...
-    QStringList fileAnswers;       // taken one per file dialog; none left: cancelled
-    QList<SaveAnswer> answers;     // taken one per question
-    QStringList questions;         // the file names asked about
-    int ends = 0;
+    // `asked` keeps each file dialog's title, then its proposed start.
+    QStringList fileAnswers;   // taken one per file dialog; none left: cancelled
+    QList<SaveAnswer> answers; // taken one per question
+    QStringList questions;     // the file names asked about
 
     void SetUp() override {
         ASSERT_TRUE(QFile::copy(test::kDefault, path("Default.QOB")));
@@ -74,9 +66,7 @@ public: // the tables of ways below reach in
         state = EditorState{};
         w = std::make_unique<frmMain>(preset, state);
         doc = &w->document();
-        w->seams().showMessage = [this](const QString& text, const QString& informative) {
-            messages << text << informative;
-        };
+        answerDialogs(*w);
         w->seams().askFileName = [this](const QString& title, const QString&, bool,
                                         const QString& start) {
             asked << title << start;
@@ -86,7 +76,6 @@ public: // the tables of ways below reach in
             questions << name;
             return answers.isEmpty() ? SaveAnswer::Cancel : answers.takeFirst();
         };
-        w->seams().endProgram = [this] { ++ends; };
         w->startUp(dir.path());
         w->show();
         w->activateWindow();
@@ -99,11 +88,8 @@ public: // the tables of ways below reach in
         ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == w.get(); }));
         QTest::keyClick(w.get(), k, m);
     }
-    void hover(int code) { QTest::mouseMove(w->windowHandle(), centreOf(code)); }
-    void click(int code) {
-        QTest::mousePress(w->windowHandle(), Qt::LeftButton, {}, centreOf(code));
-        QTest::mouseRelease(w->windowHandle(), Qt::LeftButton, {}, centreOf(code));
-    }
+    void hover(int code) { QTest::mouseMove(w->windowHandle(), test::centreOf(code)); }
+    void click(int code) { test::clickAt(w->windowHandle(), test::centreOf(code)); }
     QString panel(const char* name) const { return w->findChild<QLabel*>(name)->text(); }
 
     // Through the Element Assign dialog, as a user would: type into a field, OK.
