@@ -56,7 +56,7 @@ void checkSlot(int slot) {
 void fillBlock(DumpBlock& out, const DeviceDump& image, int block, int slot) {
     std::copy(kBlockHeader.begin(), kBlockHeader.end(), out.begin());
     out[kSlotOffset] = static_cast<std::uint8_t>(slot - kFirstPresetSlot);
-    const int address = block == kDumpBlocks - 1 ? kLastBlockAddress : block;
+    const int address = addressOfBlock(block);
     out[kAddressLowOffset] = static_cast<std::uint8_t>(address & ((1 << kAddressLowBits) - 1));
     const std::uint8_t* data = image.data() + static_cast<std::size_t>(block) * kDumpBlockDataBytes;
     const std::uint8_t lowTopBits = putDataGroup(&out[kLowDataOffset], data);

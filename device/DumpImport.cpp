@@ -3,11 +3,11 @@
 
 #include "device/DumpLayout.h"
 
+#include "model/ReadOnlyFile.h"
+
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/Text.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <array>
@@ -15,8 +15,6 @@
 #include <map>
 #include <set>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qob {
@@ -37,10 +35,6 @@ constexpr std::size_t kListed = 6;
 
 std::string hex(std::uint8_t b) {
     return "0x" + hexByte(b);
-}
-
-int addressOfBlock(int block) {
-    return block == kLastBlock ? kLastBlockAddress : block;
 }
 
 std::string blockAt(std::size_t imageOffset) {
@@ -158,8 +152,8 @@ std::optional<std::string> malformation(const Message& m) {
     if (address >= kLastBlock && address != kLastBlockAddress)
         return "address " + std::to_string(address) + " is outside 0..190 and 1023";
     if (at(m, kTopBitsHighOffset) & ~kTopBitsMask)
-        return "offset 14 is " + hex(at(m, kTopBitsHighOffset)) +
-               ", but only its bits 0..3 carry top bits";
+        return "offset " + std::to_string(kTopBitsHighOffset) + " is " +
+               hex(at(m, kTopBitsHighOffset)) + ", but only its bits 0..3 carry top bits";
     return std::nullopt;
 }
 
@@ -297,8 +291,7 @@ DumpBlocksRead readDumpBlocks(std::string_view syx, std::optional<int> slot) {
 
         DumpBlock block;
         std::copy(m->bytes.begin(), m->bytes.end(), block.begin());
-        const int address = *readableAddress(*m);
-        const int index = address == kLastBlockAddress ? kLastBlock : address;
+        const int index = blockOfAddress(*readableAddress(*m));
         auto& blocks = bySlot[*slotByte + kFirstPresetSlot];
         const auto [it, inserted] = blocks.try_emplace(index, Received{block, *m});
         if (!inserted && it->second.block != block)
@@ -352,9 +345,9 @@ DeviceDump imageOfBlocks(const DumpBlocks& blocks) {
         std::uint8_t* out = image.data() + i * kDumpBlockDataBytes;
         for (std::size_t k = 0; k < kDataGroupBytes; ++k) {
             out[k] = static_cast<std::uint8_t>(b[kLowDataOffset + k] |
-                                               ((b[kAddressHighOffset] >> k) & 1) << 7);
+                                               ((b[kAddressHighOffset] >> k) & 1) << kTopBitShift);
             out[kDataGroupBytes + k] = static_cast<std::uint8_t>(
-                b[kHighDataOffset + k] | ((b[kTopBitsHighOffset] >> k) & 1) << 7);
+                b[kHighDataOffset + k] | ((b[kTopBitsHighOffset] >> k) & 1) << kTopBitShift);
         }
     }
     return image;
@@ -382,7 +375,7 @@ DumpImport presetFromDeviceDump(const DeviceDump& image, int slot) {
         if (*value >= 1 && *value <= kLimitLowMax)
             notes.ambiguousLimits.push_back(std::string(field) + ": " + std::to_string(*value) +
                                             " (or " + std::to_string(*value - 256) + ")");
-        offset += 2;
+        offset += kLimitBytes;
     }
     for (std::size_t o = kDumpFillerOffset; o < image.size(); ++o)
         if (image[o] != kDumpFiller)
@@ -391,7 +384,7 @@ DumpImport presetFromDeviceDump(const DeviceDump& image, int slot) {
                                 ".." + std::to_string(kDumpBytes - 1) + " are filler " +
                                 hex(kDumpFiller));
 
-    p.Name = fieldText(image, 0, kDumpNameBytes);
+    p.Name = fieldText(image, kNameOffset, kDumpNameBytes);
     notes.text("the name", p.Name, kDumpNameBytes);
     for (int e = 0; e < kElementCount; ++e) {
         const std::size_t start =
@@ -424,32 +417,19 @@ DumpImport importDumpFile(const QString& path, std::optional<int> slot) {
         r.error = path.toStdString() + ": " + reason;
         return r;
     };
-    // Non-blocking, so that a FIFO opens at once; its type then turns it away.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return fail(qt_error_string(errno).toStdString());
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        return fail(qt_error_string(errno).toStdString());
-    if (S_ISDIR(info.st_mode))
-        return fail("is a folder");
-    if (!S_ISREG(info.st_mode))
-        return fail("is not a regular file");
+    const ReadOnlyFile file(path);
+    if (!file.ok())
+        return fail(file.error());
     const std::string tooBig =
         "is bigger than " + std::to_string(kMaxDumpFileBytes / (1024 * 1024)) + " MiB";
-    if (info.st_size > kMaxDumpFileBytes)
+    if (file.size() > kMaxDumpFileBytes)
         return fail(tooBig);
 
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    bytes.reserve(static_cast<std::size_t>(file.size()));
     std::array<char, 64 * 1024> chunk;
     for (;;) {
-        const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        const ssize_t n = ::read(file.fd(), chunk.data(), chunk.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)

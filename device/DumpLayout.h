@@ -41,4 +41,12 @@ inline constexpr int kTopBitShift = 7;
 // The last block leaves the address sequence: it goes out as address 1023 (7F, 70).
 inline constexpr int kLastBlockAddress = 1023;
 
+// The address block 0..191 goes out with, and the block an address 0..190 or 1023 stands for.
+constexpr int addressOfBlock(int block) {
+    return block == kDumpBlocks - 1 ? kLastBlockAddress : block;
+}
+constexpr int blockOfAddress(int address) {
+    return address == kLastBlockAddress ? kDumpBlocks - 1 : address;
+}
+
 } // namespace qob::dumplayout

@@ -35,7 +35,7 @@ TransferOutcome paceBlocks(const TransferSchedule& schedule, const TransferClock
     TransferTime handedAt = outcome.start;
     for (int i = 0; i < kDumpBlocks; ++i) {
         if (i > 0)
-            clock.sleepUntil(handedAt + schedule.pause);
+            clock.sleepUntil(handedAt + kBlockPause);
         if (schedule.cancel.load())
             return stop(TransferOutcome::Kind::Cancelled, -1, {});
         const MidiStatus status = handOver(schedule.blocks[static_cast<std::size_t>(i)]);
@@ -47,7 +47,7 @@ TransferOutcome paceBlocks(const TransferSchedule& schedule, const TransferClock
         if (schedule.progress)
             schedule.progress(outcome.handedOver);
     }
-    clock.sleepUntil(handedAt + schedule.pause);
+    clock.sleepUntil(handedAt + kBlockPause);
     outcome.kind = TransferOutcome::Kind::Sent;
     outcome.end = clock.now();
     return outcome;
@@ -64,7 +64,7 @@ TransferOutcome transferDump(const DumpBlocks& blocks, MidiOutPort& port,
             return outcome;
         }
     }
-    return port.transfer({blocks, kBlockPause, cancel, progress});
+    return port.transfer({blocks, cancel, progress});
 }
 
 namespace {

@@ -31,7 +31,6 @@ struct TransferClock {
 // Everything a port needs for one paced transfer.
 struct TransferSchedule {
     const DumpBlocks& blocks;
-    std::chrono::milliseconds pause = kBlockPause;
     const std::atomic<bool>& cancel;                // looked at before every block
     std::function<void(int handedOver)> progress{}; // after each block, on the sending thread
 };
@@ -51,8 +50,8 @@ struct TransferOutcome {
 using HandOver = std::function<MidiStatus(std::span<const std::uint8_t> message)>;
 
 // The pacing of a port that can only hand over one message at a time: each block goes no
-// earlier than `pause` after the previous hand-over returned, measured afresh every time, so a
-// stall makes the transfer longer and never packs the blocks after it closer together. The
+// earlier than kBlockPause after the previous hand-over returned, measured afresh every time, so
+// a stall makes the transfer longer and never packs the blocks after it closer together. The
 // pause after the last block belongs to the transfer too.
 TransferOutcome paceBlocks(const TransferSchedule& schedule, const TransferClock& clock,
                            const HandOver& handOver);

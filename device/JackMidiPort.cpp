@@ -193,14 +193,15 @@ public:
             outcome.end = Clock::now();
             return outcome;
         };
+        // The count is still the last transfer's; the callback leaves it alone while not running.
+        m_shared->next.store(0);
         if (!m_active)
             return finish(TransferOutcome::Kind::Failed, "the port is closed");
         if (m_shared->gone.load())
             return finish(TransferOutcome::Kind::Failed, "the JACK server has stopped");
 
         m_shared->blocks = schedule.blocks;
-        m_shared->spacing = static_cast<jack_nframes_t>(m_rate * schedule.pause.count() / 1000);
-        m_shared->next.store(0);
+        m_shared->spacing = static_cast<jack_nframes_t>(m_rate * kBlockPause.count() / 1000);
         m_shared->done.store(false);
         m_shared->stop.store(false);
         m_shared->running.store(true, std::memory_order_release);

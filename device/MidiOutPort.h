@@ -26,8 +26,8 @@ public:
 
     // The port as the user knows it: the target's name, or the name of our own port.
     virtual std::string name() const = 0;
-    // Sends the whole schedule, block after block with at least the schedule's pause between
-    // two of them however late any block was, and returns when it is done, cancelled or failed.
+    // Sends the whole schedule, block after block with at least kBlockPause between two of them
+    // however late any block was, and returns when it is done, cancelled or failed.
     virtual TransferOutcome transfer(const TransferSchedule& schedule) = 0;
     // Lets pending output leave, then closes. A second close gives kMidiInvalidHandle.
     virtual MidiStatus close() = 0;

@@ -86,9 +86,11 @@ Backend connectAlsa() {
 // The sequencer takes one message at a time, so the pause is kept on our clock.
 class AlsaOutPort : public MidiOutPort {
 public:
-    AlsaOutPort(Backend backend, std::string name, TransferClock clock, bool own)
-        : m_backend(std::move(backend)), m_name(std::move(name)), m_clock(std::move(clock)),
-          m_own(own) {}
+    // Our own port gets one sequencer client for counting its listeners: `qob send` asks every
+    // few milliseconds, and a client opened per question would flicker in every patchbay.
+    AlsaOutPort(Backend backend, std::string name, bool own)
+        : m_backend(std::move(backend)), m_name(std::move(name)),
+          m_subscribers(own ? AlsaSubscriberSeam::sequencer() : AlsaSubscriberSeam{}) {}
     ~AlsaOutPort() override { close(); }
 
     std::string name() const override { return m_name; }
@@ -121,30 +123,29 @@ public:
             result = statusOf(e);
         }
         m_backend.out.reset();
+        const std::lock_guard seamLock(m_seamMutex);
+        m_subscribers = {};
         return result;
     }
 
     // Our own port reaches the surface only once something subscribed to it; a connection
     // to a named port RtMidi made itself, and only it could tell.
     std::optional<int> connectionCount() override {
-        if (!m_own)
-            return std::nullopt;
-        return alsaSubscriberCount(kVirtualPortName, kVirtualPortName, getpid(),
-                                   AlsaSubscriberSeam::sequencer());
+        const std::lock_guard lock(m_seamMutex);
+        return alsaSubscriberCount(kVirtualPortName, kVirtualPortName, getpid(), m_subscribers);
     }
 
 private:
     std::mutex m_mutex;
     Backend m_backend;
     std::string m_name;
-    TransferClock m_clock;
-    bool m_own;
+    const TransferClock m_clock = TransferClock::steady();
+    std::mutex m_seamMutex; // counting may come from another thread than a transfer or close
+    AlsaSubscriberSeam m_subscribers; // empty for a named port, and once closed
 };
 
 class AlsaService : public MidiOutService {
 public:
-    explicit AlsaService(TransferClock clock) : m_clock(std::move(clock)) {}
-
     PortListing listPorts() override {
         PortListing listing;
         listing.service = "ALSA";
@@ -191,7 +192,7 @@ public:
                 return {sink.status(), nullptr};
             sink.reset();
             return {{},
-                    std::make_shared<AlsaOutPort>(std::move(backend), name, m_clock,
+                    std::make_shared<AlsaOutPort>(std::move(backend), name,
                                                   device == kMidiMapperDevice)};
         } catch (const RtMidiError& e) {
             return {statusOf(e), nullptr};
@@ -215,16 +216,11 @@ public:
         }
         return {{kMidiBadDevice, "ALSA has no output port named " + name + "."}, nullptr};
     }
-
-private:
-    TransferClock m_clock;
 };
 
 // Automatic: the ALSA sequencer where it can be opened, else a running JACK server.
 class AutomaticService : public MidiOutService {
 public:
-    explicit AutomaticService(TransferClock clock) : m_alsa(std::move(clock)) {}
-
     PortListing listPorts() override {
         return firstService([](MidiOutService& s) { return s.listPorts(); });
     }
@@ -277,16 +273,16 @@ std::optional<MidiApiChoice> midiApiFromName(std::string_view name) {
     return std::nullopt;
 }
 
-std::shared_ptr<MidiOutService> makeRtMidiService(MidiApiChoice choice, TransferClock alsaClock) {
+std::shared_ptr<MidiOutService> makeRtMidiService(MidiApiChoice choice) {
     switch (choice) {
     case MidiApiChoice::Alsa:
-        return std::make_shared<AlsaService>(std::move(alsaClock));
+        return std::make_shared<AlsaService>();
     case MidiApiChoice::Jack:
         return makeJackMidiService();
     case MidiApiChoice::Automatic:
         break;
     }
-    return std::make_shared<AutomaticService>(std::move(alsaClock));
+    return std::make_shared<AutomaticService>();
 }
 
 } // namespace qob

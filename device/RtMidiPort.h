@@ -16,11 +16,9 @@ enum class MidiApiChoice { Automatic, Alsa, Jack };
 // "alsa" or "jack"; nothing for any other word.
 std::optional<MidiApiChoice> midiApiFromName(std::string_view name);
 
-// The system's MIDI output: the ALSA sequencer through RtMidi, paced on `alsaClock`, or JACK
-// through a client of our own. Every listing and every open looks for the service afresh, so a
-// JACK server started while the editor runs is found.
-std::shared_ptr<MidiOutService>
-makeRtMidiService(MidiApiChoice choice = MidiApiChoice::Automatic,
-                  TransferClock alsaClock = TransferClock::steady());
+// The system's MIDI output: the ALSA sequencer through RtMidi, paced on the steady clock, or
+// JACK through a client of our own. Every listing and every open looks for the service afresh,
+// so a JACK server started while the editor runs is found.
+std::shared_ptr<MidiOutService> makeRtMidiService(MidiApiChoice choice = MidiApiChoice::Automatic);
 
 } // namespace qob

@@ -6,6 +6,7 @@
 #include "vocab/Text.h"
 
 #include "model/PresetFileReading.h"
+#include "model/ReadOnlyFile.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -562,14 +563,6 @@ ReadResult readItems(ItemReader& items, const Preset& base) {
     return result;
 }
 
-struct FdCloser {
-    int fd;
-    explicit FdCloser(int handle) : fd(handle) {}
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-    ~FdCloser() { ::close(fd); }
-};
-
 FileResult fileFailure(const QString& path, const std::string& reason) {
     return {false, path.toStdString() + ": " + reason};
 }
@@ -624,15 +617,39 @@ std::string linkTarget(std::string path) {
     }
 }
 
-void writeAll(int fd, std::string_view bytes) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+// Writes `bytes` from the file's start on, again after a signal. Returns how many went out:
+// fewer than all when a write failed, errno then saying why (EIO for one that wrote nothing).
+std::size_t pwriteAll(int fd, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = EIO;
         if (n <= 0)
-            failWithErrno(n == 0 ? EIO : errno);
+            break;
         done += static_cast<std::size_t>(n);
     }
+    return done;
+}
+
+// Fills `out` from the file's start, again after a signal: how many bytes there were (fewer at
+// the file's end), or nothing when a read failed, errno then saying why.
+std::optional<std::size_t> preadAll(int fd, std::string& out) {
+    std::size_t got = 0;
+    while (got < out.size()) {
+        const ssize_t n = ::pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
 }
 
 // A new file next to the target, removed again unless it is renamed over the target.
@@ -707,49 +724,26 @@ void rewriteInPlace(const std::string& target, const struct stat& old, std::stri
 
     std::string before(std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(now.st_size)),
                        '\0');
-    for (std::size_t got = 0; got < before.size();) {
-        const ssize_t n =
-            ::pread(fd, before.data() + got, before.size() - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            failWithErrno();
-        if (n == 0) {
-            before.resize(got);
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
+    const std::optional<std::size_t> got = preadAll(fd, before);
+    if (!got)
+        failWithErrno();
+    before.resize(*got);
 
     std::size_t done = 0;
     // Puts back the bytes written so far and the old length; false when that fails as well.
     const auto putBack = [&] {
         const std::size_t back = std::min(done, before.size());
-        for (std::size_t put = 0; put < back;) {
-            const ssize_t n =
-                ::pwrite(fd, before.data() + put, back - put, static_cast<off_t>(put));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            put += static_cast<std::size_t>(n);
-        }
-        return ::ftruncate(fd, now.st_size) == 0;
+        return pwriteAll(fd, std::string_view(before).substr(0, back)) == back &&
+               ::ftruncate(fd, now.st_size) == 0;
     };
     const auto fail = [&](int error) {
         const std::string reason = qt_error_string(error).toStdString();
         throw SaveError{putBack() ? reason
                                   : reason + "; the old content could not be put back either"};
     };
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            fail(n == 0 ? EIO : errno);
-        done += static_cast<std::size_t>(n);
-    }
+    done = pwriteAll(fd, bytes);
+    if (done < bytes.size())
+        fail(errno);
     if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0)
         fail(errno);
     if (::fsync(fd) != 0)
@@ -793,7 +787,8 @@ void saveBytes(const std::string& path, std::string_view bytes, const detail::Sa
 
     // Private until it has the old file's permissions; a new file gets the usual ones (umask).
     TempFile staged(target, exists ? 0600 : 0666);
-    writeAll(staged.fd(), bytes);
+    if (pwriteAll(staged.fd(), bytes) < bytes.size())
+        failWithErrno();
     const bool whole = !exists || (old.st_nlink == 1 && takeOver(staged.fd(), old));
     if (::fsync(staged.fd()) != 0)
         failWithErrno();
@@ -867,24 +862,13 @@ FileResult loadPresetFile(const QString& path, Preset& preset) {
 namespace detail {
 
 FileResult loadPresetFile(const QString& path, Preset& preset, const ChunkedRead& how) {
-    // Non-blocking, so that a FIFO opens at once; its type then turns it away. The type is taken
-    // from the opened handle, so the file cannot be swapped between the check and the reads.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return fileFailure(path, qt_error_string(errno).toStdString());
-    const FdCloser closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        return fileFailure(path, qt_error_string(errno).toStdString());
-    if (S_ISDIR(info.st_mode))
-        return fileFailure(path, "is a folder");
-    if (!S_ISREG(info.st_mode))
-        return fileFailure(path, "is not a regular file");
+    const ReadOnlyFile file(path);
+    if (!file.ok())
+        return fileFailure(path, file.error());
 
     ReadResult result;
     try {
-        ItemReader items(fd, how);
+        ItemReader items(file.fd(), how);
         result = readItems(items, preset);
     } catch (const SourceError& e) {
         return fileFailure(path, e.reason);

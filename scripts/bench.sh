@@ -10,7 +10,7 @@ QT_QPA_PLATFORM=offscreen "$build/main_window_bench"
 # long periods, then a private PipeWire.
 for period in 64 128 1024 2048; do
   echo "== transfer through jackd, period $period"
-  QT_QPA_PLATFORM=offscreen JACK_NO_START_SERVER=1 QOB_JACK_PERIOD=$period \
+  QT_QPA_PLATFORM=offscreen QOB_JACK_PERIOD=$period \
     timeout 300 bash "$(dirname "$0")/with-jack.sh" "$build/transfer_bench"
 done
 echo "== transfer through PipeWire's JACK interface"

@@ -4,27 +4,21 @@
 #include "device/DeviceDump.h"
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestPresets.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include <unistd.h>
-
 namespace {
 
 using namespace qob::test;
-
-Outcome qob(const QStringList& args) {
-    return run(QStringLiteral(QOB_CLI), args);
-}
 
 // Runs qob through the shell, for redirections and limits the test itself must not take on.
 Outcome qobInShell(const QString& script, const QStringList& args) {
@@ -32,22 +26,13 @@ Outcome qobInShell(const QString& script, const QStringList& args) {
                QStringList{"-c", script + QStringLiteral(" \"$0\" \"$@\""), QOB_CLI} + args);
 }
 
-class CliCommandsTest : public ::testing::Test {
+class CliCommandsTest : public ScratchFolder {
 protected:
-    QTemporaryDir dir;
-    QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-
     QString presetFile(const char* name, const qob::Preset& p) const {
         writeBytes(path(name), qob::writePreset(p));
         return path(name);
     }
 };
-
-qob::Preset defaultPreset() {
-    qob::Preset p;
-    EXPECT_TRUE(qob::loadPresetFile(kDefault, p).ok);
-    return p;
-}
 
 TEST_F(CliCommandsTest, CsvReadsBackWithPythonAsShowsContent) {
     if (!QFile::exists(QStringLiteral("/usr/bin/python3")))
@@ -61,7 +46,7 @@ TEST_F(CliCommandsTest, CsvReadsBackWithPythonAsShowsContent) {
     p.Elements[4].Daw.Explain = "line\r\nbreak";
     const QString file = presetFile("p.qob", p);
 
-    const Outcome csv = qob({"show", file, "--csv"});
+    const Outcome csv = runQob({"show", file, "--csv"});
     ASSERT_EQ(csv.status, 0) << csv.err.toStdString();
     EXPECT_EQ(csv.out.count("\r\n"), 1 + 2 * qob::kElementCount) << "RFC 4180 line ends";
     writeBytes(path("p.csv"), csv.out.toStdString());
@@ -79,7 +64,7 @@ TEST_F(CliCommandsTest, CsvReadsBackWithPythonAsShowsContent) {
                            "Channel", "Event", "Label", "SysEx"}));
 
     // Every row says what show's line for the same element says.
-    const QStringList shown = qob({"show", file}).out.split('\n');
+    const QStringList shown = runQob({"show", file}).out.split('\n');
     qsizetype line = shown.indexOf("DAW layer");
     ASSERT_GT(line, 0);
     for (qsizetype r = 1; r < rows.size(); ++r) {
@@ -115,7 +100,7 @@ TEST_F(CliCommandsTest, CsvReadsBackWithPythonAsShowsContent) {
               QStringList({"DAW", "MIDI event", "Normal", "176", "10", "64", "1", "CC 10 ch 1",
                            "a,'b' c"}));
 
-    const Outcome midi = qob({"show", file, "--csv", "--layer", "midi"});
+    const Outcome midi = runQob({"show", file, "--csv", "--layer", "midi"});
     EXPECT_EQ(midi.out.count("\r\n"), 1 + qob::kElementCount);
     EXPECT_FALSE(midi.out.contains(",DAW,"));
 }
@@ -191,7 +176,7 @@ TEST_F(CliCommandsTest, DiffNamesEachDifferenceInThePanelsWords) {
         SCOPED_TRACE(c.what);
         qob::Preset b = a;
         c.change(b);
-        const Outcome r = qob({"diff", fileA, presetFile("b.qob", b)});
+        const Outcome r = runQob({"diff", fileA, presetFile("b.qob", b)});
         EXPECT_EQ(r.status, c.lines.isEmpty() ? 0 : 1) << r.err.toStdString();
         EXPECT_EQ(r.out, c.lines);
         EXPECT_EQ(r.err, "");
@@ -205,14 +190,14 @@ TEST_F(CliCommandsTest, DiffNamesEachDifferenceInThePanelsWords) {
     relaid.replace("\"** : DAW\"\n0\n", "\"** : DAW\",0,");
     relaid += "trailing words";
     writeBytes(path("relaid.qob"), relaid.toStdString());
-    const Outcome same = qob({"diff", fileA, path("relaid.qob")});
+    const Outcome same = runQob({"diff", fileA, path("relaid.qob")});
     EXPECT_EQ(same.status, 0) << same.out.toStdString() << same.err.toStdString();
     EXPECT_EQ(same.out, "");
 
     writeBytes(path("bad.qob"), "\"* : QOB-TANDRIX V1.0\"\r\n");
     for (const QStringList& args : {QStringList{"diff", fileA, path("missing.qob")},
                                     QStringList{"diff", path("bad.qob"), fileA}}) {
-        const Outcome r = qob(args);
+        const Outcome r = runQob(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.startsWith("Invalid QOB-TANDRIX Preset File!"));
     }
@@ -222,27 +207,28 @@ TEST_F(CliCommandsTest, ImportReadsBackWhatSyxWrote) {
     for (int slot = 1; slot <= 8; ++slot) {
         SCOPED_TRACE(slot);
         const QString n = QString::number(slot);
-        ASSERT_EQ(qob({"syx", kDefault, "-o", path("a.syx"), "--slot", n}).status, 0);
-        const Outcome in = qob({"import", path("a.syx"), "-o", path("a.qob")});
+        ASSERT_EQ(runQob({"syx", kDefault, "-o", path("a.syx"), "--slot", n}).status, 0);
+        const Outcome in = runQob({"import", path("a.syx"), "-o", path("a.qob")});
         ASSERT_EQ(in.status, 0) << in.err.toStdString();
         EXPECT_TRUE(in.err.contains("qob: note: the image carries no labels for MIDI-layer SysEx"));
         EXPECT_EQ(in.err.contains("give --slot " + n + " to 'syx'"), slot != 1);
-        ASSERT_EQ(qob({"syx", path("a.qob"), "-o", path("b.syx"), "--slot", n}).status, 0);
+        ASSERT_EQ(runQob({"syx", path("a.qob"), "-o", path("b.syx"), "--slot", n}).status, 0);
         EXPECT_EQ(bytesOf(path("b.syx")), bytesOf(path("a.syx")));
         EXPECT_EQ(bytesOf(path("a.qob")), bytesOf(kDefault));
     }
 
     // Two transfers in one file: refused, unless --slot picks one.
-    ASSERT_EQ(qob({"syx", kDefault, "-o", path("s2.syx"), "--slot", "2"}).status, 0);
-    ASSERT_EQ(qob({"syx", kDefault, "-o", path("s5.syx"), "--slot", "5"}).status, 0);
+    ASSERT_EQ(runQob({"syx", kDefault, "-o", path("s2.syx"), "--slot", "2"}).status, 0);
+    ASSERT_EQ(runQob({"syx", kDefault, "-o", path("s5.syx"), "--slot", "5"}).status, 0);
     writeBytes(path("both.syx"), bytesOf(path("s2.syx")) + bytesOf(path("s5.syx")));
-    const Outcome several = qob({"import", path("both.syx"), "-o", path("both.qob")});
+    const Outcome several = runQob({"import", path("both.syx"), "-o", path("both.qob")});
     EXPECT_EQ(several.status, 1);
     EXPECT_EQ(several.err, "qob: cannot import " + path("both.syx") +
                                ": the file holds blocks for slots 2 and 5; pick one slot with "
                                "--slot N\n");
     EXPECT_FALSE(QFile::exists(path("both.qob")));
-    EXPECT_EQ(qob({"import", path("both.syx"), "-o", path("both.qob"), "--slot", "5"}).status, 0);
+    EXPECT_EQ(runQob({"import", path("both.syx"), "-o", path("both.qob"), "--slot", "5"}).status,
+              0);
     EXPECT_EQ(bytesOf(path("both.qob")), bytesOf(kDefault));
 
     // A refused import writes nothing and leaves an existing output alone.
@@ -250,7 +236,7 @@ TEST_F(CliCommandsTest, ImportReadsBackWhatSyxWrote) {
     cut.erase(40 * 20, 20);
     writeBytes(path("cut.syx"), cut);
     writeBytes(path("keep.qob"), "precious");
-    const Outcome missing = qob({"import", path("cut.syx"), "-o", path("keep.qob")});
+    const Outcome missing = runQob({"import", path("cut.syx"), "-o", path("keep.qob")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.contains("missing: block address 40")) << missing.err.toStdString();
     EXPECT_EQ(bytesOf(path("keep.qob")), "precious");
@@ -264,7 +250,7 @@ TEST_F(CliCommandsTest, ImportReadsBackWhatSyxWrote) {
                              Refusal{path("folder.syx"), path("folder.syx") + ": is a folder"},
                              Refusal{"/dev/zero", "/dev/zero: is not a regular file"},
                              Refusal{kDefault, kDefault + ": no dump blocks"}}) {
-        const Outcome o = qob({"import", r.input, "-o", path("x.qob")});
+        const Outcome o = runQob({"import", r.input, "-o", path("x.qob")});
         EXPECT_EQ(o.status, 1);
         EXPECT_TRUE(o.err.startsWith("qob: cannot import " + r.err)) << o.err.toStdString();
     }
@@ -273,7 +259,7 @@ TEST_F(CliCommandsTest, ImportReadsBackWhatSyxWrote) {
 
 // A full disk, a file size limit: the command fails and says so, whatever it writes.
 TEST_F(CliCommandsTest, OutputThatCannotBeWrittenFails) {
-    ASSERT_EQ(qob({"syx", kDefault, "-o", path("in.syx")}).status, 0);
+    ASSERT_EQ(runQob({"syx", kDefault, "-o", path("in.syx")}).status, 0);
     qob::Preset other = defaultPreset();
     for (qob::ElementSlot& slot : other.Elements)
         slot.Daw.Explain = "Other";
@@ -326,13 +312,13 @@ TEST_F(CliCommandsTest, ControlCharactersAreShownEscaped) {
     p.Elements[18].Daw.Explain = "\x9B"
                                  "31m\x7F";
     const QString file = presetFile("p.qob", p);
-    const Outcome show = qob({"show", file});
+    const Outcome show = runQob({"show", file});
     ASSERT_EQ(show.status, 0);
     EXPECT_TRUE(show.out.contains("Preset Name  \\x1B]0;owned\\x07\\x1B[2J\n"));
     EXPECT_TRUE(show.out.contains(QString::fromUtf8("\u203A31m\\x7F")))
         << "0x9B is a printable character in Windows-1252";
     p.Elements[18].Daw.Explain = "\x81\x8D\x8F\x90\x9D";
-    const Outcome c1 = qob({"show", presetFile("c1.qob", p), "--layer", "daw", "--csv"});
+    const Outcome c1 = runQob({"show", presetFile("c1.qob", p), "--layer", "daw", "--csv"});
     EXPECT_TRUE(c1.out.contains("\\x81\\x8D\\x8F\\x90\\x9D")) << "the code page's gaps are C1";
     for (const QString& text : {show.out, c1.out})
         for (QChar ch : text)
@@ -342,7 +328,7 @@ TEST_F(CliCommandsTest, ControlCharactersAreShownEscaped) {
 
     // Messages too: a file name, and the text a failed load quotes.
     const QString named = path("esc\x1B[2J.qob");
-    const Outcome missing = qob({"check", named});
+    const Outcome missing = runQob({"check", named});
     EXPECT_TRUE(missing.err.contains("esc\\x1B[2J.qob")) << missing.err.toStdString();
     EXPECT_FALSE(missing.err.contains(QChar(0x1B)));
 }
@@ -350,12 +336,10 @@ TEST_F(CliCommandsTest, ControlCharactersAreShownEscaped) {
 TEST_F(CliCommandsTest, OutputOnTheInputIsRefused) {
     const QString in = path("live.qob");
     ASSERT_TRUE(QFile::copy(kDefault, in));
-    ASSERT_EQ(qob({"syx", in, "-o", path("live.syx")}).status, 0);
+    ASSERT_EQ(runQob({"syx", in, "-o", path("live.syx")}).status, 0);
     ASSERT_TRUE(QFile::link(in, path("link.qob")));
     ASSERT_TRUE(QFile::link(in, path("link.pdf")));
-    ASSERT_EQ(
-        ::link(QFile::encodeName(in).constData(), QFile::encodeName(path("hard.qob")).constData()),
-        0);
+    ASSERT_NO_FATAL_FAILURE(addName(in, path("hard.qob")));
     const std::vector<QStringList> refused{
         {"image", in, "-o", in},
         {"syx", in, "-o", path("link.qob")},
@@ -365,14 +349,14 @@ TEST_F(CliCommandsTest, OutputOnTheInputIsRefused) {
     };
     for (const QStringList& args : refused) {
         SCOPED_TRACE(args.join(' ').toStdString());
-        const Outcome r = qob(args);
+        const Outcome r = runQob(args);
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(r.err.contains("are the same file; nothing written")) << r.err.toStdString();
     }
     EXPECT_EQ(bytesOf(in), bytesOf(kDefault));
     EXPECT_EQ(bytesOf(path("live.syx")).size(), std::size_t{qob::kDumpBlocks * 20});
     // copy reads its input whole first, so rewriting a file in place is what it is for.
-    EXPECT_EQ(qob({"copy", in, "-o", in}).status, 0);
+    EXPECT_EQ(runQob({"copy", in, "-o", in}).status, 0);
     EXPECT_EQ(bytesOf(in), bytesOf(kDefault));
 }
 

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -20,30 +19,20 @@ namespace {
 
 using namespace qob::test;
 
-// `program` defaults to the built qob; `env` to the test's own environment.
-Outcome qob(const QStringList& args, const QString& program = QStringLiteral(QOB_CLI),
-            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    return run(program, args, env);
-}
-
-class CliTest : public ::testing::Test {
-protected:
-    QTemporaryDir dir;
-    QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-};
+using CliTest = ScratchFolder;
 
 TEST_F(CliTest, CopyReproducesTheWritersBytesAndConvertsTheImage) {
-    const Outcome copy = qob({"copy", kDefault, "-o", path("out.qob")});
+    const Outcome copy = runQob({"copy", kDefault, "-o", path("out.qob")});
     ASSERT_EQ(copy.status, 0) << copy.err.toStdString();
     EXPECT_EQ(bytesOf(path("out.qob")), bytesOf(kDefault));
 
-    ASSERT_EQ(qob({"check", path("out.qob")}).status, 0);
+    ASSERT_EQ(runQob({"check", path("out.qob")}).status, 0);
 
-    ASSERT_EQ(qob({"image", kDefault, "-o", path("out.bin")}).status, 0);
+    ASSERT_EQ(runQob({"image", kDefault, "-o", path("out.bin")}).status, 0);
     const std::string image = bytesOf(path("out.bin"));
     ASSERT_EQ(image.size(), std::size_t{qob::kDumpBytes});
 
-    ASSERT_EQ(qob({"syx", kDefault, "-o", path("out.syx"), "--slot", "3"}).status, 0);
+    ASSERT_EQ(runQob({"syx", kDefault, "-o", path("out.syx"), "--slot", "3"}).status, 0);
     const std::string syx = bytesOf(path("out.syx"));
     ASSERT_EQ(syx.size(), std::size_t{qob::kDumpBlocks * qob::kDumpBlockBytes});
     for (int b = 0; b < qob::kDumpBlocks; ++b) {
@@ -56,7 +45,7 @@ TEST_F(CliTest, CopyReproducesTheWritersBytesAndConvertsTheImage) {
 TEST_F(CliTest, SyxReadsBackAsSysExMessagesWithMido) {
     if (!QFile::exists(QStringLiteral("/usr/bin/python3")))
         GTEST_SKIP() << "no Debian python3";
-    ASSERT_EQ(qob({"syx", kDefault, "-o", path("out.syx")}).status, 0);
+    ASSERT_EQ(runQob({"syx", kDefault, "-o", path("out.syx")}).status, 0);
     const Outcome py = run(QStringLiteral("/usr/bin/python3"),
                            {"-c",
                             "import sys, mido\n"
@@ -76,7 +65,7 @@ TEST_F(CliTest, ShowPrintsThePanelTextsOfBothLayers) {
     p.Elements[20].Midi = {0, 0xFF, 5, 69, "Quit", {}};
     writeBytes(path("p.qob"), qob::writePreset(p));
 
-    const Outcome all = qob({"show", path("p.qob")});
+    const Outcome all = runQob({"show", path("p.qob")});
     ASSERT_EQ(all.status, 0) << all.err.toStdString();
     EXPECT_TRUE(all.out.contains("Show Me"));
     EXPECT_TRUE(all.out.contains(QRegularExpression("Fader  2 +Drawbar +176, 7, 100 +Vol 2")))
@@ -85,7 +74,7 @@ TEST_F(CliTest, ShowPrintsThePanelTextsOfBothLayers) {
     EXPECT_TRUE(
         all.out.contains(QRegularExpression("Button  3 +PC Key +<Ctrl\\+Alt> <F12> +Quit")));
 
-    const Outcome daw = qob({"show", path("p.qob"), "--layer", "daw"});
+    const Outcome daw = runQob({"show", path("p.qob"), "--layer", "daw"});
     EXPECT_TRUE(daw.out.contains("DAW layer"));
     EXPECT_FALSE(daw.out.contains("MIDI layer"));
 }
@@ -97,23 +86,23 @@ TEST_F(CliTest, BadInputFailsWithTheFixedTextAndWritesNothing) {
     writeBytes(path("keep.qob"), "precious");
 
     for (const char* cmd : {"copy", "image", "syx"}) {
-        const Outcome r = qob({cmd, path("bad.qob"), "-o", path("keep.qob")});
+        const Outcome r = runQob({cmd, path("bad.qob"), "-o", path("keep.qob")});
         EXPECT_EQ(r.status, 1) << cmd;
         EXPECT_TRUE(r.err.startsWith("Invalid QOB-TANDRIX Preset File!")) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains("line ")) << "the detail says where";
         EXPECT_EQ(bytesOf(path("keep.qob")), "precious");
-        EXPECT_EQ(qob({cmd, path("bad.qob"), "-o", path("new.out")}).status, 1);
+        EXPECT_EQ(runQob({cmd, path("bad.qob"), "-o", path("new.out")}).status, 1);
         EXPECT_FALSE(QFile::exists(path("new.out")));
     }
-    EXPECT_EQ(qob({"check", path("missing.qob")}).status, 1);
+    EXPECT_EQ(runQob({"check", path("missing.qob")}).status, 1);
 }
 
 TEST_F(CliTest, UnencodableLimitIsRefused) {
     qob::Preset p;
     p.FaderLimit[1] = -256;
     writeBytes(path("limit.qob"), qob::writePreset(p));
-    EXPECT_EQ(qob({"check", path("limit.qob")}).status, 0);
-    const Outcome r = qob({"syx", path("limit.qob"), "-o", path("limit.syx")});
+    EXPECT_EQ(runQob({"check", path("limit.qob")}).status, 0);
+    const Outcome r = runQob({"syx", path("limit.qob"), "-o", path("limit.syx")});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains("-256")) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(path("limit.syx")));
@@ -154,9 +143,9 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
         {"import", "x.syx", "-o", "x.qob", "--layer", "midi"},
     };
     for (const QStringList& args : bad)
-        EXPECT_EQ(qob(args).status, 2) << args.join(' ').toStdString();
-    EXPECT_EQ(qob({"--help"}).status, 0);
-    EXPECT_TRUE(qob({"--version"}).out.startsWith("qob "));
+        EXPECT_EQ(runQob(args).status, 2) << args.join(' ').toStdString();
+    EXPECT_EQ(runQob({"--help"}).status, 0);
+    EXPECT_TRUE(runQob({"--version"}).out.startsWith("qob "));
 }
 
 // With no locale set, names still go through as UTF-8, in every command that takes one.
@@ -170,8 +159,8 @@ TEST_F(CliTest, PathsWithBlanksNonAsciiAndQuotesWorkInEveryCommand) {
         const QString in = folder + '/' + name;
         SCOPED_TRACE(in.toStdString());
         ASSERT_TRUE(QFile::copy(kDefault, in));
-        EXPECT_EQ(qob({"check", in}, QOB_CLI, env).status, 0);
-        const Outcome show = qob({"show", in, "--layer", "midi"}, QOB_CLI, env);
+        EXPECT_EQ(runQob({"check", in}, env).status, 0);
+        const Outcome show = runQob({"show", in, "--layer", "midi"}, env);
         EXPECT_EQ(show.status, 0) << show.err.toStdString();
         EXPECT_TRUE(show.out.contains("MIDI layer"));
         struct Output {
@@ -183,13 +172,13 @@ TEST_F(CliTest, PathsWithBlanksNonAsciiAndQuotesWorkInEveryCommand) {
                                 Output{"image", " image.bin", qob::kDumpBytes},
                                 Output{"syx", " blocks.syx", qob::kDumpBlocks * 20}}) {
             const QString out = in + o.suffix;
-            const Outcome r = qob({o.command, in, "-o", out}, QOB_CLI, env);
+            const Outcome r = runQob({o.command, in, "-o", out}, env);
             EXPECT_EQ(r.status, 0) << o.command << ": " << r.err.toStdString();
             EXPECT_EQ(QFileInfo(out).size(), o.size) << o.command;
         }
         // send reads its file before it looks for a port.
         const QString missing = in + ".missing";
-        const Outcome send = qob({"send", missing, "--port", "1"}, QOB_CLI, env);
+        const Outcome send = runQob({"send", missing, "--port", "1"}, env);
         EXPECT_EQ(send.status, 1);
         EXPECT_TRUE(send.err.contains(missing + ": No such file or directory"))
             << send.err.toStdString();
@@ -237,7 +226,7 @@ TEST_F(CliTest, SpecialAndHugeFilesAreAnsweredAtOnce) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
-        const Outcome r = qob(c.args);
+        const Outcome r = runQob(c.args);
         EXPECT_EQ(r.status, c.status) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
     }
@@ -264,9 +253,9 @@ TEST_F(CliTest, PermissionsAreRespected) {
 
     const auto asNobody = [&](const QStringList& args) {
         if (::geteuid() != 0)
-            return qob(args, cli);
-        return qob(QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", cli} + args,
-                   QStringLiteral("/usr/bin/setpriv"));
+            return run(cli, args);
+        return run(QStringLiteral("/usr/bin/setpriv"),
+                   QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", cli} + args);
     };
     ASSERT_EQ(asNobody({"check", kDefault}).status, 0) << "the unprivileged run works at all";
     struct Case {
@@ -299,31 +288,24 @@ TEST_F(CliTest, CopyKeepsWhatTheOutputHad) {
     const QString otherName = path("other name.qob");
     const QString link = path("link.qob");
     const QString readOnly = path("read only.qob");
-    for (const QString& file : {out, readOnly})
-        writeBytes(file, "old");
-    ASSERT_EQ(::link(QFile::encodeName(out).constData(), QFile::encodeName(otherName).constData()),
-              0);
-    ASSERT_EQ(::symlink("out.qob", QFile::encodeName(link).constData()), 0);
-    ASSERT_EQ(::chown(QFile::encodeName(out).constData(), owner, group), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(out).constData(), 0640), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(readOnly).constData(), 0444), 0);
+    ASSERT_NO_FATAL_FAILURE({
+        makeFile(out, "old", 0640, owner, group);
+        makeFile(readOnly, "old", 0444);
+        addName(out, otherName);
+        addSymlink("out.qob", link);
+    });
 
-    const Outcome copy = qob({"copy", kDefault, "-o", link});
+    const Outcome copy = runQob({"copy", kDefault, "-o", link});
     ASSERT_EQ(copy.status, 0) << copy.err.toStdString();
-    struct stat after {};
-    ASSERT_EQ(::stat(QFile::encodeName(out).constData(), &after), 0);
-    EXPECT_EQ(after.st_mode & 07777, 0640u);
-    EXPECT_EQ(after.st_uid, owner);
-    EXPECT_EQ(after.st_gid, group);
-    EXPECT_EQ(after.st_nlink, 2u);
+    expectShape(out, {0640, owner, group, 2});
     EXPECT_EQ(bytesOf(otherName), bytesOf(kDefault));
     EXPECT_TRUE(QFileInfo(link).isSymLink());
 
-    const Outcome refused = qob({"copy", kDefault, "-o", readOnly});
+    const Outcome refused = runQob({"copy", kDefault, "-o", readOnly});
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(refused.err.contains(readOnly + ": is read-only")) << refused.err.toStdString();
     EXPECT_EQ(bytesOf(readOnly), "old");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+    EXPECT_EQ(entriesOf(dir.path()),
               QStringList({"link.qob", "other name.qob", "out.qob", "read only.qob"}))
         << "no temporary file left behind";
 }

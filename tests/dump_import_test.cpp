@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/DumpImport.h"
 #include "model/PresetFile.h"
-
-#include <QFile>
+#include "tests/support/TestPresets.h"
 
 #include <gtest/gtest.h>
 
@@ -11,18 +10,11 @@
 #include <random>
 
 using namespace qob;
+using namespace qob::test;
 
 namespace {
 
 using Bytes = std::string;
-
-Preset defaultPreset() {
-    QFile f(QStringLiteral(QOB_SOURCE_DIR "/resources/Default.QOB"));
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-    ReadResult r = readPreset(f.readAll().toStdString());
-    EXPECT_TRUE(r.preset.has_value()) << failureText(r);
-    return r.preset.value_or(Preset{});
-}
 
 // Top bits in every position, texts that fill their fields and that do not, both SysEx halves,
 // keystrokes, limits at the ends of what the image can carry.
@@ -40,23 +32,6 @@ Preset oddPreset() {
     p.Elements[31].Daw = {0xFF, 0xEF, 0xFF, 0xFF, "12345678", {}};
     p.Elements[55].Midi = {0x01, 0x9F, 0x3C, 0x7F, " lead", {}};
     return p;
-}
-
-DumpBlocks blocksOf(const Preset& p, int slot) {
-    const DumpResult r = BuildDeviceDump(p);
-    EXPECT_TRUE(r.image.has_value()) << r.error;
-    return makeDumpBlocks(r.image.value_or(DeviceDump{}), slot);
-}
-
-Bytes bytesOf(const DumpBlock& b) {
-    return Bytes(reinterpret_cast<const char*>(b.data()), b.size());
-}
-
-Bytes syxOf(const DumpBlocks& blocks) {
-    Bytes out;
-    for (const DumpBlock& b : blocks)
-        out += bytesOf(b);
-    return out;
 }
 
 // The preset as the image gives it back.
@@ -83,7 +58,7 @@ TEST(DumpImport, RoundTripsEverySlotAndTheTestPresets) {
         }
     }
     // The fields themselves, not only the bytes they make.
-    const Preset back = imported(syxOf(blocksOf(oddPreset(), 1)));
+    const Preset back = imported(syxOf(oddPreset(), 1));
     const Preset odd = oddPreset();
     EXPECT_EQ(back.Name, odd.Name.substr(0, 11));
     EXPECT_EQ(back.FaderLimit, odd.FaderLimit);
@@ -235,7 +210,7 @@ TEST(DumpImport, NotesSayWhatTheImageCannotCarry) {
     p.Elements[2].Daw = {0, 0xF0, 1, 2, "DAW sx", {}};
     p.Elements[26].Midi = {0, 0xF0, 0x7F, 0x7F, "lost", {6, 1, 0xF7}};
     p.Elements[27].Midi = {0, 0xB0, 1, 0, "Pad  ", {}};
-    const DumpImport r = importDeviceDump(syxOf(blocksOf(p, 1)));
+    const DumpImport r = importDeviceDump(syxOf(p, 1));
     ASSERT_TRUE(r.preset.has_value()) << r.error;
     const std::vector<std::string> expected{
         "the name \"Exactly 11c\" fills its 11 bytes: a longer name was cut there",
@@ -258,7 +233,7 @@ TEST(DumpImport, NotesSayWhatTheImageCannotCarry) {
     // An image a .qob file reproduces exactly has nothing to say beyond the padding.
     Preset plain;
     plain.Elements[3].Daw.Explain = "ok";
-    EXPECT_EQ(importDeviceDump(syxOf(blocksOf(plain, 1))).notes,
+    EXPECT_EQ(importDeviceDump(syxOf(plain, 1)).notes,
               std::vector<std::string>{
                   "the image pads the name and labels with blanks: trailing blanks were dropped"});
 }

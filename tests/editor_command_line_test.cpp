@@ -13,9 +13,7 @@ namespace {
 using namespace qob::test;
 
 TEST(EditorCommandLine, AnsweredWithoutADisplay) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        env.remove(QString::fromLatin1(name));
+    const QProcessEnvironment env = withoutDisplay();
     struct Case {
         QStringList args;
         int status;

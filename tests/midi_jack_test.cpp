@@ -2,6 +2,7 @@
 // The transfer through a real MIDI service: a JACK server with the dummy driver (started by
 // scripts/with-jack.sh), a receiver of our own, the `qob` tool and the editor's window.
 #include "device/DeviceDump.h"
+#include "device/DumpTransfer.h"
 #include "device/RtMidiPort.h"
 #include "model/PresetFile.h"
 #include "tests/support/JackReceiver.h"
@@ -10,8 +11,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -20,7 +19,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <functional>
+#include <optional>
 
 #include <signal.h>
 
@@ -80,10 +82,6 @@ public:
             shm.remove(f);
     }
     const QString& name() const { return m_name; }
-    std::unique_ptr<JackReceiver> newReceiver() const {
-        const ServerEnv env(m_name);
-        return std::make_unique<JackReceiver>(uniqueName("receiver").toStdString());
-    }
     bool ready() const { return m_ready; }
     void pause() { ::kill(static_cast<pid_t>(m_jackd.processId()), SIGSTOP); }
     void resume() { ::kill(static_cast<pid_t>(m_jackd.processId()), SIGCONT); }
@@ -128,9 +126,46 @@ private:
     bool m_killed = false;
 };
 
+bool underPipeWire() {
+    return !qEnvironmentVariableIsEmpty("QOB_PIPEWIRE");
+}
+
+// Where a transfer is measured: under PipeWire the session's own server with its own period,
+// else a synchronous server of the test's own.
+std::unique_ptr<OwnServer> transferServer(int period) {
+    if (underPipeWire())
+        return nullptr;
+    return std::make_unique<OwnServer>(period, OwnServer::Mode::Synchronous);
+}
+
+QProcessEnvironment envOf(const OwnServer* server) {
+    return server ? server->env() : QProcessEnvironment::systemEnvironment();
+}
+
+// A receiver on `server`, or on the server the test runs under when there is none.
+::testing::AssertionResult startReceiver(std::unique_ptr<JackReceiver>& receiver,
+                                         const OwnServer* server = nullptr) {
+    if (server && !server->ready())
+        return ::testing::AssertionFailure() << "the test's own JACK server did not start";
+    std::optional<ServerEnv> env;
+    if (server)
+        env.emplace(server->name());
+    receiver = std::make_unique<JackReceiver>(uniqueName("receiver").toStdString());
+    if (!receiver->ok())
+        return ::testing::AssertionFailure() << receiver->error();
+    return ::testing::AssertionSuccess();
+}
+
 Outcome qob(const QStringList& args,
             const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     return run(QStringLiteral(QOB_CLI), args, env, kProcessTimeout);
+}
+
+// `qob` running beside the test; finish() collects what it said.
+void startQob(QProcess& process, const QStringList& args,
+              const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(QOB_CLI), args);
 }
 
 // What `qob syx` writes for the file and slot, cut into its messages.
@@ -138,12 +173,11 @@ Messages syxMessages(const QString& file, int slot) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("out.syx"));
     EXPECT_EQ(qob({"syx", file, "-o", out, "--slot", QString::number(slot)}).status, 0);
-    QFile f(out);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray bytes = f.readAll();
+    const std::string bytes = bytesOf(out);
     Messages messages;
-    for (qsizetype at = 0; at < bytes.size(); at += kDumpBlockBytes)
-        messages.emplace_back(bytes.begin() + at, bytes.begin() + at + kDumpBlockBytes);
+    for (std::size_t at = 0; at + kDumpBlockBytes <= bytes.size(); at += kDumpBlockBytes)
+        messages.emplace_back(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                              bytes.begin() + static_cast<std::ptrdiff_t>(at + kDumpBlockBytes));
     return messages;
 }
 
@@ -179,10 +213,6 @@ template <typename Send>
                      attempt, got.size(), expected.size());
     }
     return ::testing::AssertionFailure() << "the server missed cycles in every attempt";
-}
-
-bool underPipeWire() {
-    return !qEnvironmentVariableIsEmpty("QOB_PIPEWIRE");
 }
 
 class JackTest : public ::testing::Test {
@@ -229,20 +259,15 @@ TEST_F(JackTest, DeliveryIsExactAndSpacedOnTheFrameClockAtEveryPeriod) {
             return sent.status == 0 ? std::string() : "qob send: " + sent.err.toStdString();
         });
     };
-    if (underPipeWire()) { // the session's own server and period
-        JackReceiver receiver(uniqueName("receiver").toStdString());
-        ASSERT_TRUE(receiver.ok()) << receiver.error();
-        ASSERT_TRUE(sendTo(receiver, QProcessEnvironment::systemEnvironment()));
-        EXPECT_TRUE(spacedByThePause(receiver));
-        return;
-    }
-    for (const int period : {64, 128, 1024, 2048}) {
-        SCOPED_TRACE("period " + std::to_string(period));
-        OwnServer server(period, OwnServer::Mode::Synchronous);
-        ASSERT_TRUE(server.ready());
-        const std::unique_ptr<JackReceiver> receiver = server.newReceiver();
-        ASSERT_TRUE(receiver->ok()) << receiver->error();
-        ASSERT_TRUE(sendTo(*receiver, server.env()));
+    // Under PipeWire only the session's own period.
+    const std::vector<int> periods =
+        underPipeWire() ? std::vector<int>{0} : std::vector<int>{64, 128, 1024, 2048};
+    for (const int period : periods) {
+        SCOPED_TRACE(period ? "period " + std::to_string(period) : "the session's period");
+        const std::unique_ptr<OwnServer> server = transferServer(period);
+        std::unique_ptr<JackReceiver> receiver;
+        ASSERT_TRUE(startReceiver(receiver, server.get()));
+        ASSERT_TRUE(sendTo(*receiver, envOf(server.get())));
         EXPECT_TRUE(spacedByThePause(*receiver));
     }
 }
@@ -251,23 +276,14 @@ TEST_F(JackTest, DeliveryIsExactAndSpacedOnTheFrameClockAtEveryPeriod) {
 // closer together. On a synchronous server, so that the server waits for the stopped sender
 // rather than reading its port half-way (which no sender can make up for).
 TEST_F(JackTest, ASenderStoppedMidTransferNeverSendsCloserThanThePause) {
-    std::unique_ptr<OwnServer> server;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!underPipeWire()) {
-        server = std::make_unique<OwnServer>(128, OwnServer::Mode::Synchronous);
-        ASSERT_TRUE(server->ready());
-        env = server->env();
-    }
-    const std::unique_ptr<JackReceiver> receiver =
-        server ? server->newReceiver()
-               : std::make_unique<JackReceiver>(uniqueName("receiver").toStdString());
-    ASSERT_TRUE(receiver->ok()) << receiver->error();
+    const std::unique_ptr<OwnServer> server = transferServer(128);
+    std::unique_ptr<JackReceiver> receiver;
+    ASSERT_TRUE(startReceiver(receiver, server.get()));
     EXPECT_TRUE(deliversExactly(*receiver, syxMessages(kDefault, 1), [&] {
         const std::size_t before = receiver->messages().size();
         QProcess send;
-        send.setProcessEnvironment(env);
-        send.start(QStringLiteral(QOB_CLI),
-                   {"send", kDefault, "--port", QString::fromStdString(receiver->portName())});
+        startQob(send, {"send", kDefault, "--port", QString::fromStdString(receiver->portName())},
+                 envOf(server.get()));
         if (!receiver->waitFor(before + 60, kArrival))
             return std::string("the transfer did not start");
         ::kill(static_cast<pid_t>(send.processId()), SIGSTOP);
@@ -280,9 +296,9 @@ TEST_F(JackTest, ASenderStoppedMidTransferNeverSendsCloserThanThePause) {
 }
 
 TEST_F(JackTest, QobSendDeliversTheSyxBytesThroughANamedPortAndThroughItsOwnPort) {
-    JackReceiver receiver(uniqueName("receiver").toStdString());
-    ASSERT_TRUE(receiver.ok()) << receiver.error();
-    const QString target = QString::fromStdString(receiver.portName());
+    std::unique_ptr<JackReceiver> receiver;
+    ASSERT_TRUE(startReceiver(receiver));
+    const QString target = QString::fromStdString(receiver->portName());
 
     const Outcome ports = qob({"ports", "--api", "jack"});
     ASSERT_EQ(ports.status, 0) << ports.err.toStdString();
@@ -299,7 +315,7 @@ TEST_F(JackTest, QobSendDeliversTheSyxBytesThroughANamedPortAndThroughItsOwnPort
     };
     for (const Case& c : {Case{index, 3}, Case{target, 8}}) {
         SCOPED_TRACE(c.port.toStdString());
-        EXPECT_TRUE(deliversExactly(receiver, syxMessages(kDefault, c.slot), [&] {
+        EXPECT_TRUE(deliversExactly(*receiver, syxMessages(kDefault, c.slot), [&] {
             const Outcome sent =
                 qob({"send", kDefault, "--port", c.port, "--slot", QString::number(c.slot)});
             if (sent.status != 0 || !sent.out.contains(target))
@@ -309,13 +325,13 @@ TEST_F(JackTest, QobSendDeliversTheSyxBytesThroughANamedPortAndThroughItsOwnPort
     }
 
     // Port 0 is a port of our own: qob waits until someone connects it.
-    EXPECT_TRUE(deliversExactly(receiver, syxMessages(kDefault, 2), [&] {
+    EXPECT_TRUE(deliversExactly(*receiver, syxMessages(kDefault, 2), [&] {
         QProcess send;
-        send.start(QStringLiteral(QOB_CLI), {"send", kDefault, "--port", "0", "--slot", "2"});
+        startQob(send, {"send", kDefault, "--port", "0", "--slot", "2"});
         std::vector<std::string> own;
         for (int i = 0; i < 1000 && own.empty(); ++i, QThread::msleep(10))
-            own = receiver.outputsNamed(kVirtualPortName);
-        if (own.size() != 1 || !receiver.connectFrom(own[0]))
+            own = receiver->outputsNamed(kVirtualPortName);
+        if (own.size() != 1 || !receiver->connectFrom(own[0]))
             return std::string("our own port did not show or would not connect");
         const Outcome sent = finish(send, kProcessTimeout);
         if (sent.status != 0 || !sent.err.contains("waiting"))
@@ -347,13 +363,11 @@ TEST_F(JackTest, QobSendFailsWithAMessageAndNeverHangs) {
 
     // The server dies in the middle of the transfer.
     OwnServer server;
-    ASSERT_TRUE(server.ready());
-    std::unique_ptr<JackReceiver> receiver = server.newReceiver();
-    ASSERT_TRUE(receiver->ok()) << receiver->error();
+    std::unique_ptr<JackReceiver> receiver;
+    ASSERT_TRUE(startReceiver(receiver, &server));
     QProcess send;
-    send.setProcessEnvironment(server.env());
-    send.start(QStringLiteral(QOB_CLI),
-               {"send", kDefault, "--port", QString::fromStdString(receiver->portName())});
+    startQob(send, {"send", kDefault, "--port", QString::fromStdString(receiver->portName())},
+             server.env());
     ASSERT_TRUE(receiver->waitFor(20, kArrival));
     server.kill();
     r = finish(send, kProcessTimeout);
@@ -371,11 +385,11 @@ TEST_F(JackTest, QobSendFailsWithAMessageAndNeverHangs) {
 TEST_F(JackTest, QobSendStopsWhenTheTargetIsDisconnectedOrGone) {
     for (const bool portGoes : {false, true}) {
         SCOPED_TRACE(portGoes ? "the target's client ends" : "the connection is removed");
-        auto receiver = std::make_unique<JackReceiver>(uniqueName("receiver").toStdString());
-        ASSERT_TRUE(receiver->ok()) << receiver->error();
+        std::unique_ptr<JackReceiver> receiver;
+        ASSERT_TRUE(startReceiver(receiver));
         const QString target = QString::fromStdString(receiver->portName());
         QProcess send;
-        send.start(QStringLiteral(QOB_CLI), {"send", kDefault, "--port", target, "--slot", "6"});
+        startQob(send, {"send", kDefault, "--port", target, "--slot", "6"});
         ASSERT_TRUE(receiver->waitFor(40, kArrival));
         if (portGoes) {
             receiver.reset();
@@ -398,28 +412,75 @@ TEST_F(JackTest, QobSendStopsWhenTheTargetIsDisconnectedOrGone) {
     }
 }
 
+// A send that cannot start hands nothing over, also after a complete send on the same port:
+// the surface's slot was not touched, so nothing may call it partial.
+TEST_F(JackTest, ASendThatCannotStartAfterACompleteOneHandsNothingOver) {
+    struct Case {
+        const char* how;
+        std::function<void(OwnServer&, MidiOutPort&)> breakPort;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"the port is closed",
+         [](OwnServer&, MidiOutPort& port) { EXPECT_TRUE(port.close().ok()); },
+         "the port is closed"},
+        {"the server stops",
+         [](OwnServer& server, MidiOutPort& port) {
+             server.kill();
+             EXPECT_TRUE(QTest::qWaitFor(
+                 [&] { return port.serviceStatus().code == kMidiNoService; }, kProcessTimeout));
+         },
+         "the JACK server has stopped"},
+    };
+    Preset preset;
+    ASSERT_TRUE(loadPresetFile(kDefault, preset).ok);
+    const DumpBlocks blocks = makeDumpBlocks(*BuildDeviceDump(preset).image, 2);
+    const std::atomic<bool> cancel{false};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        OwnServer server;
+        std::unique_ptr<JackReceiver> receiver;
+        ASSERT_TRUE(startReceiver(receiver, &server));
+        OpenResult opened;
+        {
+            const ServerEnv env(server.name());
+            opened = makeRtMidiService(MidiApiChoice::Jack)->openNamed(receiver->portName());
+        }
+        ASSERT_TRUE(opened.status.ok()) << opened.status.detail;
+        const TransferOutcome first = transferDump(blocks, *opened.port, cancel);
+        ASSERT_TRUE(first.sent()) << first.error;
+        EXPECT_EQ(first.handedOver, kDumpBlocks);
+
+        c.breakPort(server, *opened.port);
+        const TransferOutcome second = transferDump(blocks, *opened.port, cancel);
+        EXPECT_EQ(second.kind, TransferOutcome::Kind::Failed);
+        EXPECT_EQ(second.error, c.error);
+        EXPECT_EQ(second.handedOver, 0);
+        EXPECT_EQ(second.failedBlock, 0);
+        EXPECT_EQ(sendStoppedText(second), "Sending stopped at block 1 of 192: " + c.error + ".");
+        opened.port.reset();
+        receiver.reset();
+    }
+}
+
 // A stopped server answers nothing: listing and sending give up after about 5 s, and Ctrl-C or
 // SIGTERM end them at once; the server resumes unharmed.
 TEST_F(JackTest, AStoppedServerNeverHangsQob) {
     OwnServer server;
     ASSERT_TRUE(server.ready());
     server.pause();
-    QElapsedTimer waited;
-    waited.start();
     const Outcome ports = qob({"ports", "--api", "jack"}, server.env());
     EXPECT_EQ(ports.status, 1);
     EXPECT_TRUE(ports.err.contains("does not answer")) << ports.err.toStdString();
-    EXPECT_LT(waited.elapsed(), kProcessTimeout);
 
     for (const int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal == SIGINT ? "Ctrl-C" : "SIGTERM");
         QProcess send;
-        send.setProcessEnvironment(server.env());
-        send.start(QStringLiteral(QOB_CLI), {"send", kDefault, "--port", "0", "--api", "jack"});
+        startQob(send, {"send", kDefault, "--port", "0", "--api", "jack"}, server.env());
         ASSERT_TRUE(send.waitForStarted());
         QThread::msleep(500);
         ::kill(static_cast<pid_t>(send.processId()), signal);
-        ASSERT_TRUE(send.waitForFinished(3000)) << "the signal was not answered";
+        ASSERT_TRUE(send.waitForFinished(kProcessTimeout)) << "the signal was not answered";
         EXPECT_EQ(send.exitCode(), 1);
         EXPECT_TRUE(QString::fromLocal8Bit(send.readAllStandardError()).contains("interrupted"));
     }
@@ -438,13 +499,13 @@ protected:
 };
 
 TEST_F(JackWindowTest, SendThroughTheDialogDeliversTheSyxBytes) {
-    JackReceiver receiver(uniqueName("receiver").toStdString());
-    ASSERT_TRUE(receiver.ok()) << receiver.error();
+    std::unique_ptr<JackReceiver> receiver;
+    ASSERT_TRUE(startReceiver(receiver));
     openWindow();
     preset.PresetIndex = 4;
     showPorts();
     EXPECT_EQ(listed().value(0), "MIDI Mapper");
-    const int entry = entryOf(receiver.portName());
+    const int entry = entryOf(receiver->portName());
     ASSERT_GT(entry, 0) << listed().join(", ").toStdString();
     choosePort(entry);
     EXPECT_EQ(state.MidiResult, 0);
@@ -456,7 +517,7 @@ TEST_F(JackWindowTest, SendThroughTheDialogDeliversTheSyxBytes) {
             return "the panel shows '" + panelRow2().toStdString() + "'";
         return std::string();
     };
-    EXPECT_TRUE(deliversExactly(receiver, syxMessages(kDefault, 4), sendAndWait));
+    EXPECT_TRUE(deliversExactly(*receiver, syxMessages(kDefault, 4), sendAndWait));
 
     // MIDI Mapper: our own port. Unconnected, SEND refuses; connected, it delivers.
     choosePort(0);
@@ -464,11 +525,11 @@ TEST_F(JackWindowTest, SendThroughTheDialogDeliversTheSyxBytes) {
     click(AREA_SEND);
     ASSERT_EQ(messages.size(), 2);
     EXPECT_TRUE(messages[0].contains("connected to nothing")) << messages[0].toStdString();
-    const auto own = receiver.outputsNamed(kVirtualPortName);
+    const auto own = receiver->outputsNamed(kVirtualPortName);
     ASSERT_EQ(own.size(), 1u);
-    ASSERT_TRUE(receiver.connectFrom(own[0]));
+    ASSERT_TRUE(receiver->connectFrom(own[0]));
     messages.clear();
-    EXPECT_TRUE(deliversExactly(receiver, syxMessages(kDefault, 4), sendAndWait));
+    EXPECT_TRUE(deliversExactly(*receiver, syxMessages(kDefault, 4), sendAndWait));
     EXPECT_TRUE(messages.isEmpty()) << messages.join(" / ").toStdString();
 
     click(AREA_EXIT);
@@ -501,9 +562,8 @@ TEST_F(JackWindowTest, FailuresEndWithAMessage) {
 
     // The server dies during a send.
     OwnServer server;
-    ASSERT_TRUE(server.ready());
-    std::unique_ptr<JackReceiver> receiver = server.newReceiver();
-    ASSERT_TRUE(receiver->ok()) << receiver->error();
+    std::unique_ptr<JackReceiver> receiver;
+    ASSERT_TRUE(startReceiver(receiver, &server));
     {
         const ServerEnv env(server.name());
         state = EditorState{};

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <functional>
 #include <string>
@@ -31,6 +30,10 @@ using namespace qob::test;
 namespace {
 
 constexpr qint64 kHugeBytes = 100LL * 1024 * 1024;
+
+using PresetFileChunks = ScratchFolder;
+using PresetFilePaths = ScratchFolder;
+using PresetFileSave = ScratchFolder;
 
 Preset somePreset() {
     Preset p;
@@ -78,21 +81,6 @@ Loaded load(const QString& path, std::size_t chunk = detail::kReadChunkBytes,
     return l;
 }
 
-QByteArray encoded(const QString& path) {
-    return QFile::encodeName(path);
-}
-
-struct stat statOf(const QString& path) {
-    struct stat info {};
-    EXPECT_EQ(::stat(encoded(path).constData(), &info), 0) << path.toStdString();
-    return info;
-}
-
-QStringList entriesOf(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                                  QDir::System);
-}
-
 // Root passes every permission check: runs `body` in a child that has dropped to nobody, with
 // `groups` as its only groups, and returns what the child reported (empty when all went well).
 std::string asNobody(const std::function<std::string()>& body,
@@ -131,7 +119,7 @@ std::string asNobody(const std::function<std::string()>& body,
 
 // The file reader and the in-memory reader are one parser: same presets, same failures, at every
 // chunk size, also where an item straddles two chunks.
-TEST(PresetFileChunks, FileAndMemoryReadsAgree) {
+TEST_F(PresetFileChunks, FileAndMemoryReadsAgree) {
     const std::string good = writePreset(somePreset());
     const std::string longText(kMaxItemBytes, 'n');
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -161,8 +149,6 @@ TEST(PresetFileChunks, FileAndMemoryReadsAgree) {
         {"empty", ""},
         {"garbage", std::string(20000, '\x01')},
     };
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("case.qob");
     for (const auto& [what, bytes] : cases) {
         SCOPED_TRACE(what);
@@ -181,7 +167,7 @@ TEST(PresetFileChunks, FileAndMemoryReadsAgree) {
     }
 }
 
-TEST(PresetFileChunks, ItemsLongerThanTheLimitAreCutOff) {
+TEST_F(PresetFileChunks, ItemsLongerThanTheLimitAreCutOff) {
     const std::string good = writePreset(somePreset());
     const std::string limit = std::to_string(kMaxItemBytes);
     struct Case {
@@ -231,9 +217,7 @@ TEST(PresetFileChunks, ItemsLongerThanTheLimitAreCutOff) {
 }
 
 // 100 MB files, sparse so they cost no disk: each is answered from its first chunks.
-TEST(PresetFileChunks, HugeFilesAreAnsweredFromTheirStart) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFileChunks, HugeFilesAreAnsweredFromTheirStart) {
     const std::string good = writePreset(somePreset());
     const std::string head = good.substr(0, good.find("\r\n\"* : Fader Limit")) + "\r\n";
     struct Case {
@@ -269,9 +253,7 @@ TEST(PresetFileChunks, HugeFilesAreAnsweredFromTheirStart) {
     }
 }
 
-TEST(PresetFileChunks, FileChangingWhileReadLoadsOrFailsCleanly) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFileChunks, FileChangingWhileReadLoadsOrFailsCleanly) {
     const QString path = dir.filePath("moving.qob");
     const std::string good = writePreset(somePreset());
     struct Case {
@@ -319,9 +301,7 @@ TEST(PresetFileChunks, FileChangingWhileReadLoadsOrFailsCleanly) {
     }
 }
 
-TEST(PresetFilePaths, NamesWithBlanksNonAsciiAndQuotesLoadAndSave) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFilePaths, NamesWithBlanksNonAsciiAndQuotesLoadAndSave) {
     const Preset p = somePreset();
     const QStringList names = {
         "with blanks.qob", "Pr\u00E4set \u00FC.qob", "\u30D7\u30EA\u30BB\u30C3\u30C8.qob",
@@ -356,9 +336,7 @@ TEST(PresetFilePaths, NamesWithBlanksNonAsciiAndQuotesLoadAndSave) {
 }
 
 // Only regular files are read, and nothing else is replaced by a save; none of these blocks.
-TEST(PresetFilePaths, SpecialFilesAreRefusedAtOnce) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFilePaths, SpecialFilesAreRefusedAtOnce) {
     const QString fifo = dir.filePath("fifo.qob");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0666), 0);
     const QString folder = dir.filePath("folder.qob");
@@ -415,9 +393,7 @@ TEST(PresetFilePaths, SpecialFilesAreRefusedAtOnce) {
 }
 
 // Root passes every permission check, so the cases run in a child that drops to nobody.
-TEST(PresetFilePaths, PermissionsAreRespected) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFilePaths, PermissionsAreRespected) {
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
     const Preset p = somePreset();
     const QString readOnly = dir.filePath("read only.qob");
@@ -467,9 +443,7 @@ TEST(PresetFilePaths, PermissionsAreRespected) {
 
 // A save replaces the content only: permissions, owner and group stay, and so do other names of
 // the file (they see the new content).
-TEST(PresetFileSave, KeepsModeOwnerGroupAndOtherNames) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFileSave, KeepsModeOwnerGroupAndOtherNames) {
     const bool root = ::geteuid() == 0;
     const uid_t me = ::geteuid();
     const gid_t myGroup = ::getegid();
@@ -495,24 +469,19 @@ TEST(PresetFileSave, KeepsModeOwnerGroupAndOtherNames) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = dir.filePath(c.name);
-        writeBytes(path, old);
+        ASSERT_NO_FATAL_FAILURE(makeFile(path, old, c.mode, c.uid, c.gid));
         QStringList names{path};
         for (int i = 1; i <= c.otherNames; ++i) {
             names += path + ".name" + QString::number(i);
-            ASSERT_EQ(::link(encoded(path).constData(), encoded(names.back()).constData()), 0);
+            ASSERT_NO_FATAL_FAILURE(addName(path, names.back()));
         }
         files += names.size();
-        ASSERT_EQ(::chown(encoded(path).constData(), c.uid, c.gid), 0);
-        ASSERT_EQ(::chmod(encoded(path).constData(), c.mode), 0);
         const struct stat before = statOf(path);
 
         const FileResult r = savePresetFile(path, somePreset());
         ASSERT_TRUE(r.ok) << r.detail;
+        expectShape(path, {c.mode, c.uid, c.gid, before.st_nlink});
         const struct stat after = statOf(path);
-        EXPECT_EQ(after.st_mode & 07777, c.mode);
-        EXPECT_EQ(after.st_uid, c.uid);
-        EXPECT_EQ(after.st_gid, c.gid);
-        EXPECT_EQ(after.st_nlink, before.st_nlink);
         if (c.otherNames > 0) {
             EXPECT_EQ(after.st_ino, before.st_ino) << "the same file, rewritten";
         }
@@ -523,14 +492,11 @@ TEST(PresetFileSave, KeepsModeOwnerGroupAndOtherNames) {
 }
 
 // A link is followed: the file it names gets the content (or is created), the link stays.
-TEST(PresetFileSave, SymbolicLinksAreFollowed) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFileSave, SymbolicLinksAreFollowed) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
     const QString real = dir.filePath("real.qob");
     const auto symlink = [&](const QString& target, const QString& name) {
-        ASSERT_EQ(::symlink(encoded(target).constData(), encoded(dir.filePath(name)).constData()),
-                  0);
+        addSymlink(target, dir.filePath(name));
     };
     symlink("real.qob", "relative");
     symlink(real, "absolute");
@@ -568,8 +534,7 @@ TEST(PresetFileSave, SymbolicLinksAreFollowed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.link);
         const QString link = dir.filePath(c.link);
-        writeBytes(real, old);
-        ASSERT_EQ(::chmod(encoded(real).constData(), 0640), 0);
+        ASSERT_NO_FATAL_FAILURE(makeFile(real, old, 0640));
         const QString pointsTo = QFileInfo(link).symLinkTarget();
         const FileResult r = savePresetFile(link, somePreset());
         EXPECT_EQ(r.ok, c.failure.empty()) << r.detail;
@@ -588,18 +553,15 @@ TEST(PresetFileSave, SymbolicLinksAreFollowed) {
 }
 
 // A file without any write permission stays as it is, even for root and through another name.
-TEST(PresetFileSave, ReadOnlyFilesAreRefusedAlsoForRoot) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFileSave, ReadOnlyFilesAreRefusedAlsoForRoot) {
     const std::string old = writePreset(Preset{});
     for (const mode_t mode : {0444, 0400, 0000, 0555}) {
         const QString path = dir.filePath(QString::number(mode, 8) + ".qob");
         const QString otherName = path + ".name";
         const QString link = path + ".link";
-        writeBytes(path, old);
-        ASSERT_EQ(::link(encoded(path).constData(), encoded(otherName).constData()), 0);
+        ASSERT_NO_FATAL_FAILURE(makeFile(path, old, mode));
+        ASSERT_NO_FATAL_FAILURE(addName(path, otherName));
         ASSERT_TRUE(QFile::link(path, link));
-        ASSERT_EQ(::chmod(encoded(path).constData(), mode), 0);
         for (const QString& name : {path, otherName, link}) {
             SCOPED_TRACE(name.toStdString());
             const FileResult r = savePresetFile(name, somePreset());
@@ -614,20 +576,16 @@ TEST(PresetFileSave, ReadOnlyFilesAreRefusedAlsoForRoot) {
 
 // Only root may give a file away: another member of the file's group who saves it leaves it
 // with its owner, by rewriting it in place.
-TEST(PresetFileSave, AGroupMemberKeepsTheOwnersFile) {
+TEST_F(PresetFileSave, AGroupMemberKeepsTheOwnersFile) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to make files of other users";
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     ASSERT_EQ(::chmod(encoded(dir.path()).constData(), 0777), 0);
     constexpr gid_t kGroup = 4321;
     const QString shared = dir.filePath("shared.qob");
     const QString notOurs = dir.filePath("not ours.qob");
     const std::string old = writePreset(Preset{});
     for (const auto& [path, mode] : {std::pair{shared, 0664}, std::pair{notOurs, 0644}}) {
-        writeBytes(path, old);
-        ASSERT_EQ(::chown(encoded(path).constData(), 1234, kGroup), 0);
-        ASSERT_EQ(::chmod(encoded(path).constData(), mode), 0);
+        ASSERT_NO_FATAL_FAILURE(makeFile(path, old, mode, 1234, kGroup));
     }
     const std::string report = asNobody(
         [&] {
@@ -642,10 +600,7 @@ TEST(PresetFileSave, AGroupMemberKeepsTheOwnersFile) {
         },
         {kGroup});
     EXPECT_EQ(report, "");
-    const struct stat after = statOf(shared);
-    EXPECT_EQ(after.st_uid, 1234u);
-    EXPECT_EQ(after.st_gid, kGroup);
-    EXPECT_EQ(after.st_mode & 07777, 0664u);
+    expectShape(shared, {0664, 1234, kGroup});
     EXPECT_EQ(bytesOf(shared), writePreset(somePreset()));
     EXPECT_EQ(bytesOf(notOurs), old);
     EXPECT_EQ(entriesOf(dir.path()).size(), 2) << "no temporary file left behind";
@@ -654,9 +609,7 @@ TEST(PresetFileSave, AGroupMemberKeepsTheOwnersFile) {
 // A rewrite in place that fails halfway (here at a file size limit, as on a full disk) puts the
 // old bytes back; until it is done, the complete new content waits beside the file, so that a
 // crash in between loses neither.
-TEST(PresetFileSave, FailedRewriteInPlacePutsTheOldContentBack) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+TEST_F(PresetFileSave, FailedRewriteInPlacePutsTheOldContentBack) {
     const std::string saved = writePreset(somePreset());
     for (const std::string& old : {writePreset(Preset{}), std::string("short")}) {
         SCOPED_TRACE(old.size());
@@ -665,7 +618,7 @@ TEST(PresetFileSave, FailedRewriteInPlacePutsTheOldContentBack) {
         QFile::remove(path);
         QFile::remove(otherName);
         writeBytes(path, old);
-        ASSERT_EQ(::link(encoded(path).constData(), encoded(otherName).constData()), 0);
+        ASSERT_NO_FATAL_FAILURE(addName(path, otherName));
 
         rlimit limit{};
         ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);

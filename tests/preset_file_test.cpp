@@ -409,9 +409,10 @@ TEST(PresetFileReader, FailureTextNamesTheLine) {
     EXPECT_NE(odd.detail.find("found \"\\x01\xC3\xA9\""), std::string::npos) << odd.detail;
 }
 
-TEST(PresetFileSave, FailureLeavesExistingFileAlone) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+// One fixture with the saves of preset_file_io_test.cpp, which share the suite.
+using PresetFileSave = ScratchFolder;
+
+TEST_F(PresetFileSave, FailureLeavesExistingFileAlone) {
     const Preset p = samplePreset();
 
     const QString underMissing = dir.filePath("no-such-folder/x.qob");

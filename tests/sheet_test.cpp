@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestPresets.h"
 #include "tests/support/WindowDriver.h"
 #include "ui/main/frmMain.h"
 #include "ui/picture/PresetSheet.h"
@@ -15,7 +16,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QSvgRenderer>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -24,14 +24,6 @@ namespace {
 
 using namespace qob;
 using namespace qob::test;
-
-const QString kCli = QStringLiteral(QOB_CLI);
-
-Preset defaultPreset() {
-    Preset p;
-    EXPECT_TRUE(loadPresetFile(kDefault, p).ok);
-    return p;
-}
 
 // Everything at its longest: labels far beyond the editor's 8 characters, one word wider than
 // any card, ten SysEx bytes, all modifiers, both mode bits, control bytes in the texts.
@@ -168,11 +160,7 @@ TEST(SheetLayout, EveryLabelAndEventOfDefaultIsOnItsLayersPage) {
     }
 }
 
-class SheetFiles : public ::testing::Test {
-protected:
-    QTemporaryDir dir;
-    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
-};
+using SheetFiles = ScratchFolder;
 
 TEST_F(SheetFiles, PngAtTwiceAndSvgAtA4ForOneOrTwoLayers) {
     const Preset preset = defaultPreset();
@@ -239,19 +227,11 @@ int pdfPages(const QString& pdf) {
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
-// As on a server: no display of any kind and no platform asked for.
-QProcessEnvironment headless() {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    return env;
-}
-
 TEST_F(SheetFiles, CliPdfHasOnePagePerLayerWithEveryLabelSelectable) {
     const Preset preset = defaultPreset();
     const QString pdf = path("sheet.pdf");
     const Outcome both =
-        run(kCli, {QStringLiteral("sheet"), kDefault, QStringLiteral("-o"), pdf}, headless());
+        runQob({QStringLiteral("sheet"), kDefault, QStringLiteral("-o"), pdf}, withoutDisplay());
     ASSERT_EQ(both.status, 0) << both.err.toStdString();
     EXPECT_TRUE(both.err.isEmpty()) << both.err.toStdString();
     ASSERT_EQ(pdfPages(pdf), 2);
@@ -270,11 +250,10 @@ TEST_F(SheetFiles, CliPdfHasOnePagePerLayerWithEveryLabelSelectable) {
             EXPECT_TRUE(text.contains(label)) << "page " << number << ": " << label.toStdString();
     }
 
-    const Outcome midi = run(kCli,
-                             {QStringLiteral("sheet"), kDefault, QStringLiteral("-o"), pdf,
-                              QStringLiteral("--layer"), QStringLiteral("midi"),
-                              QStringLiteral("--slot"), QStringLiteral("5")},
-                             headless());
+    const Outcome midi = runQob({QStringLiteral("sheet"), kDefault, QStringLiteral("-o"), pdf,
+                                 QStringLiteral("--layer"), QStringLiteral("midi"),
+                                 QStringLiteral("--slot"), QStringLiteral("5")},
+                                withoutDisplay());
     ASSERT_EQ(midi.status, 0) << midi.err.toStdString();
     ASSERT_EQ(pdfPages(pdf), 1);
     const QString text = pdfText(pdf, 1);
@@ -300,7 +279,7 @@ TEST_F(SheetFiles, CliRefusalsLeaveTheOutputAlone) {
         {{"sheet", kDefault, "-o", path("no/such/folder/s.svg")}, 1, "cannot write"},
     };
     for (const auto& c : cases) {
-        const Outcome o = run(kCli, c.args, headless());
+        const Outcome o = runQob(c.args, withoutDisplay());
         EXPECT_EQ(o.status, c.status) << c.args.join(' ').toStdString() << "\n"
                                       << o.err.toStdString();
         EXPECT_TRUE(o.err.contains(QString::fromUtf8(c.says))) << o.err.toStdString();

@@ -39,6 +39,11 @@ inline void printText(const char* what, const QString& text) {
     std::fprintf(stderr, "\"\n");
 }
 
+[[noreturn]] inline void fail(const char* property) {
+    std::fprintf(stderr, "property broken: %s\n", property);
+    std::abort();
+}
+
 [[noreturn]] inline void fail(const char* property, const QString& text) {
     std::fprintf(stderr, "property broken: %s\n", property);
     printText("text", text);

@@ -2,23 +2,15 @@
 // Any bytes either fail to import with a reason, or give a preset whose dump is the very blocks
 // that were read, and that a saved file keeps. The first byte picks the slot to import (0: none,
 // 1..8: that slot).
+#include "FuzzText.h"
 #include "device/DumpImport.h"
 #include "model/PresetFile.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string_view>
 
-namespace {
-
-[[noreturn]] void fail(const char* property) {
-    std::fprintf(stderr, "property broken: %s\n", property);
-    std::abort();
-}
-
-} // namespace
+using qob::fuzz::fail;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0)

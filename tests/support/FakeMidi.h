@@ -33,7 +33,6 @@ public:
 
     MidiStatus close() override {
         const std::lock_guard lock(m_mutex);
-        ++closes;
         if (m_closed)
             return {kMidiInvalidHandle, "already closed"};
         m_closed = true;
@@ -54,12 +53,10 @@ public:
 
     // Set before use.
     TransferClock clock = TransferClock::steady();
-    std::function<TransferTime()> now;     // the time a message is recorded at
     std::function<void(int count)> onSend; // after each recorded message, on the sending thread
     int failAt = -1;                       // the message with this index fails
     std::optional<int> connections;
     MidiStatus service; // what serviceStatus() answers
-    int closes = 0;
 
 private:
     MidiStatus record(std::span<const std::uint8_t> message) {
@@ -68,7 +65,7 @@ private:
             return {kMidiInvalidHandle, "the port is closed"};
         if (static_cast<int>(m_sent.size()) == failAt)
             return {kMidiError, "the recorder was told to fail"};
-        m_sent.push_back({{message.begin(), message.end()}, now ? now() : clock.now()});
+        m_sent.push_back({{message.begin(), message.end()}, clock.now()});
         if (onSend)
             onSend(static_cast<int>(m_sent.size()));
         return {};
@@ -84,7 +81,7 @@ class FakeService : public MidiOutService {
 public:
     PortListing listPorts() override {
         ++listings;
-        return {listStatus, "FAKE", names};
+        return {{}, "FAKE", names};
     }
 
     OpenResult open(int device) override {
@@ -95,7 +92,6 @@ public:
             return {{kMidiBadDevice, "no such device"}, nullptr};
         lastPort = std::make_shared<RecordingPort>(
             device == kMidiMapperDevice ? kVirtualPortName : names[static_cast<size_t>(device)]);
-        lastPort->now = portClock;
         return {{}, lastPort};
     }
 
@@ -111,9 +107,7 @@ public:
 
     std::vector<std::string> names;
     std::vector<std::string> openedNames;
-    MidiStatus listStatus;
     int openCode = kMidiOk;
-    std::function<TransferTime()> portClock = [] { return std::chrono::steady_clock::now(); };
     std::vector<int> opened;
     int listings = 0;
     std::shared_ptr<RecordingPort> lastPort;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/JackReceiver.h"
 
-#include "device/JackConnections.h"
-
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
@@ -138,12 +136,6 @@ bool JackReceiver::disconnectFrom(const std::string& output) {
 
 int JackReceiver::xruns() const {
     return m_impl->xruns.load();
-}
-
-int JackReceiver::connectionCount() const {
-    if (!m_impl->jack)
-        return 0;
-    return jackConnectionCount(m_impl->jack, m_portName.c_str()).value_or(0);
 }
 
 } // namespace qob::test

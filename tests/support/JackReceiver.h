@@ -38,7 +38,6 @@ public:
     std::vector<std::string> outputsNamed(const std::string& part) const;
     bool connectFrom(const std::string& output);
     bool disconnectFrom(const std::string& output);
-    int connectionCount() const;
 
     // Cycles the server missed since the receiver started. A JACK server without realtime
     // scheduling misses one now and then on a busy machine, and the MIDI data of that cycle is
