@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // qob-editor [FILE.qob] | qob-editor --screenshot FILE.png | qob-editor --help | --version
 #include "model/Preset.h"
-#include "ui/main/PresetDocument.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -94,8 +93,7 @@ int main(int argc, char** argv) {
 
     qob::Preset preset;
     qob::EditorState state;
-    qob::PresetDocument document(preset);
-    qob::frmMain window(document, state);
+    qob::frmMain window(preset, state);
     if (screenshot) {
         // Nobody is there to press OK.
         window.seams().showMessage = [](const QString& text, const QString& informative) {

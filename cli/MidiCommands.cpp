@@ -35,7 +35,7 @@ extern "C" void onInterrupt(int) {
 }
 
 QString openFailure(const MidiStatus& status) {
-    return QStringLiteral("Couldn't open midi out, rc = %1").arg(status.code);
+    return QString::fromStdString(openFailureText(status.code));
 }
 
 // Runs a call to the MIDI service beside the main thread, which answers Ctrl-C and SIGTERM

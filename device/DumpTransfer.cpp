@@ -95,4 +95,8 @@ std::string notSentStatusText(const std::string& reason) {
     return "Not sent: " + reason;
 }
 
+std::string openFailureText(int code) {
+    return "Couldn't open midi out, rc = " + std::to_string(code);
+}
+
 } // namespace qob

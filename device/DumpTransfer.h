@@ -70,5 +70,7 @@ std::string partialSlotText(int slot);
 // The status row after a send: "Sent to slot 3", or "Not sent: " and the short reason.
 std::string sentStatusText(int slot);
 std::string notSentStatusText(const std::string& reason);
+// "Couldn't open midi out, rc = 2": a port that could not be opened, with its return code.
+std::string openFailureText(int code);
 
 } // namespace qob

@@ -2,6 +2,7 @@
 // The Element Assign dialog: its input rules in tables, then the real dialog opened by the real
 // main window and driven with keys, clicks and focus on the offscreen platform.
 #include "tests/support/TestFiles.h"
+#include "tests/support/WindowDriver.h"
 #include "ui/assign/AssignLayout.h"
 #include "ui/assign/ElementSetupForm.h"
 #include "ui/assign/InputRules.h"
@@ -281,19 +282,16 @@ TEST(InputRules, TitlesAndModeLists) {
     }
 }
 
-class AssignDialogTest : public ::testing::Test {
+class AssignDialogTest : public ::testing::Test, public test::DialogAnswers {
 protected:
     Preset preset;
     EditorState state;
     std::unique_ptr<frmMain> w;
     ElementSetupForm* d = nullptr;
-    QStringList messages;
 
     void SetUp() override {
         w = std::make_unique<frmMain>(preset, state);
-        w->seams().showMessage = [this](const QString& text, const QString& informative) {
-            messages << text << informative;
-        };
+        answerDialogs(*w);
         w->move(30, 20);
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
@@ -834,12 +832,7 @@ TEST_F(AssignDialogTest, CloseBoxDestroysAndTheNextOpeningBuildsAFreshOne) {
 }
 
 TEST_F(AssignDialogTest, PressOkShowsTheNewAssignmentAtOnce) {
-    QPoint button2;
-    for (const Region& r : kRegions)
-        if (r.bank1Code == 19)
-            button2 = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    QTest::mousePress(w->windowHandle(), Qt::LeftButton, {}, button2);
-    QTest::mouseRelease(w->windowHandle(), Qt::LeftButton, {}, button2);
+    test::clickAt(w->windowHandle(), test::centreOf(19)); // Button 2
     EXPECT_TRUE(state.DialogOpen);
     d = w->findChild<ElementSetupForm*>();
     ASSERT_TRUE(d && d->isVisible());

@@ -4,6 +4,7 @@
 #include "device/DeviceDump.h"
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WindowDriver.h"
 #include "ui/assign/ElementSetupForm.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/PresetDocument.h"
@@ -26,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include <sys/stat.h>
@@ -37,26 +39,17 @@ namespace {
 
 const QString kTitleEnd = QStringLiteral(" \u2014 QOB-TANDRIX Editor");
 
-QPoint centreOf(int code) {
-    for (const Region& r : kRegions)
-        if (r.bank1Code == code)
-            return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    return {};
-}
-
-class EditingTest : public ::testing::Test {
+class EditingTest : public ::testing::Test, public test::DialogAnswers {
 public: // the tables of ways below reach in
     QTemporaryDir dir;
     Preset preset;
     EditorState state;
-    std::unique_ptr<PresetDocument> doc;
     std::unique_ptr<frmMain> w;
-    QStringList messages;      // text, informative text, ...
-    QStringList asked;         // title, proposed start, ...
+    PresetDocument* doc = nullptr; // the window's
+    // `asked` keeps each file dialog's title, then its proposed start.
     QStringList fileAnswers;   // taken one per file dialog; none left: cancelled
     QList<SaveAnswer> answers; // taken one per question
     QStringList questions;     // the file names asked about
-    int ends = 0;
 
     void SetUp() override {
         ASSERT_TRUE(QFile::copy(test::kDefault, path("Default.QOB")));
@@ -71,11 +64,9 @@ public: // the tables of ways below reach in
         fileAnswers.clear();
         preset = Preset{};
         state = EditorState{};
-        doc = std::make_unique<PresetDocument>(preset);
-        w = std::make_unique<frmMain>(*doc, state);
-        w->seams().showMessage = [this](const QString& text, const QString& informative) {
-            messages << text << informative;
-        };
+        w = std::make_unique<frmMain>(preset, state);
+        doc = &w->document();
+        answerDialogs(*w);
         w->seams().askFileName = [this](const QString& title, const QString&, bool,
                                         const QString& start) {
             asked << title << start;
@@ -85,7 +76,6 @@ public: // the tables of ways below reach in
             questions << name;
             return answers.isEmpty() ? SaveAnswer::Cancel : answers.takeFirst();
         };
-        w->seams().endProgram = [this] { ++ends; };
         w->startUp(dir.path());
         w->show();
         w->activateWindow();
@@ -98,11 +88,8 @@ public: // the tables of ways below reach in
         ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == w.get(); }));
         QTest::keyClick(w.get(), k, m);
     }
-    void hover(int code) { QTest::mouseMove(w->windowHandle(), centreOf(code)); }
-    void click(int code) {
-        QTest::mousePress(w->windowHandle(), Qt::LeftButton, {}, centreOf(code));
-        QTest::mouseRelease(w->windowHandle(), Qt::LeftButton, {}, centreOf(code));
-    }
+    void hover(int code) { QTest::mouseMove(w->windowHandle(), test::centreOf(code)); }
+    void click(int code) { test::clickAt(w->windowHandle(), test::centreOf(code)); }
     QString panel(const char* name) const { return w->findChild<QLabel*>(name)->text(); }
 
     // Through the Element Assign dialog, as a user would: type into a field, OK.
@@ -501,6 +488,43 @@ TEST_F(EditingTest, TitleTexts) {
         if (c.modified)
             edit();
         EXPECT_EQ(w->windowTitle(), c.title);
+    }
+}
+
+// Dropping the history is no change of the preset: loading, importing and the document's end
+// report the new status once and nothing else, never the old file as modified.
+TEST(PresetDocumentHistory, DroppingTheHistoryReportsNoChange) {
+    struct Way {
+        const char* what;
+        std::function<void(std::unique_ptr<PresetDocument>&)> drop;
+        int statusReports;
+        bool modifiedAfter;
+    };
+    const Way ways[] = {
+        {"loaded", [](auto& doc) { doc->loaded(QStringLiteral("/presets/b.qob")); }, 1, false},
+        {"imported", [](auto& doc) { doc->imported(); }, 1, true},
+        {"destroyed", [](auto& doc) { doc.reset(); }, 0, false},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.what);
+        Preset preset;
+        auto doc = std::make_unique<PresetDocument>(preset);
+        doc->loaded(QStringLiteral("/presets/a.qob"));
+        preset.Elements[0].Daw.Explain = "Edited";
+        ASSERT_TRUE(doc->commit(QStringLiteral("edit")));
+        ASSERT_TRUE(doc->isModified());
+        int changes = 0;
+        QStringList reports; // what each status report showed
+        QObject::connect(doc.get(), &PresetDocument::changed, [&changes] { ++changes; });
+        QObject::connect(doc.get(), &PresetDocument::statusChanged,
+                         [&] { reports << doc->displayName() + (doc->isModified() ? "*" : ""); });
+        way.drop(doc);
+        EXPECT_EQ(changes, 0);
+        EXPECT_EQ(reports.size(), way.statusReports) << reports.join('|').toStdString();
+        if (doc) {
+            EXPECT_EQ(doc->isModified(), way.modifiedAfter);
+            EXPECT_EQ(doc->undoStack().count(), 0);
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 // The main window driven through real pointer events on the offscreen platform.
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/WindowDriver.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/FileActions.h"
 #include "ui/main/PanelLabel.h"
@@ -29,6 +30,7 @@
 #include <utility>
 
 using namespace qob;
+using qob::test::centreOf;
 
 namespace {
 
@@ -43,41 +45,26 @@ public:
     void closeMidiPort() override { ++portCloses; }
 };
 
-// The centre of the region that carries `code` in the given bank.
-QPoint centreOf(int code, bool shift = false) {
-    for (const Region& r : kRegions)
-        if ((shift ? r.bank2Code : r.bank1Code) == code)
-            return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    ADD_FAILURE() << "no region for " << code;
-    return {};
-}
-
 const QPoint kBackground{300, 500}; // the surface's body, outside every region
 const QPoint kKeyPoint{5, 5};       // the cut-out corner
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, public test::DialogAnswers {
 protected:
     Preset preset;
     EditorState state;
     std::unique_ptr<TestWindow> w;
-    QStringList messages; // text, then informative text
-    QStringList asked;    // title, then filter
-    QString answer;
-    int ends = 0;
+    QString answer; // of every file dialog; `asked` keeps its title, then its filter
 
     void SetUp() override { open(); }
 
     void open() {
         w = std::make_unique<TestWindow>(preset, state);
-        w->seams().showMessage = [this](const QString& text, const QString& informative) {
-            messages << text << informative;
-        };
+        answerDialogs(*w);
         w->seams().askFileName = [this](const QString& title, const QString& filter, bool,
                                         const QString&) {
             asked << title << filter;
             return answer;
         };
-        w->seams().endProgram = [this] { ++ends; };
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     }
@@ -88,10 +75,7 @@ protected:
     void release(QPoint p, Qt::MouseButton b = Qt::LeftButton) {
         QTest::mouseRelease(win(), b, {}, p);
     }
-    void click(QPoint p) {
-        press(p);
-        release(p);
-    }
+    void click(QPoint p) { test::clickAt(win(), p); }
     QString text(const char* name) const { return w->findChild<QLabel*>(name)->text(); }
     bool shown(const char* name) const { return w->findChild<QWidget*>(name)->isVisible(); }
     QPoint centreOfWidget(const char* name) const {
@@ -680,6 +664,9 @@ TEST_F(MainWindowTest, LitPicturesArePainted) {
     press(centreOf(AREA_SHIFT));
     EXPECT_TRUE(litAt("Pic_Select"));
     EXPECT_TRUE(litAt("Pic_Channel_Shift"));
+    EXPECT_EQ(w->findChild<QLabel*>("Pic_Select")->pixmap().cacheKey(),
+              w->findChild<QLabel*>("Pic_Channel_Shift")->pixmap().cacheKey())
+        << "one drawing for both";
 }
 
 TEST_F(MainWindowTest, ScreenshotCutsOutTheKeyColour) {

@@ -8,6 +8,7 @@
 #include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MidiSetupLayout.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -24,18 +25,10 @@ namespace {
 
 constexpr int kSlowTest = 10000; // ms; far above the 1.92 s a transfer takes
 
-// Holds listing and opening on the service's thread until released, as a stopped JACK server
-// holds its callers.
-class HeldService : public FakeService {
+// Where a call on another thread waits until the test releases it; bounded, so that a fault
+// which never releases fails the test rather than hanging it.
+class Gate {
 public:
-    PortListing listPorts() override {
-        pass();
-        return FakeService::listPorts();
-    }
-    OpenResult open(int device) override {
-        pass();
-        return FakeService::open(device);
-    }
     void hold() {
         const std::lock_guard lock(m_mutex);
         m_held = true;
@@ -51,28 +44,59 @@ public:
         const std::lock_guard lock(m_mutex);
         return m_waiting > 0;
     }
-
-private:
     void pass() {
         std::unique_lock lock(m_mutex);
         ++m_waiting;
-        m_released.wait(lock, [this] { return !m_held; });
+        m_released.wait_for(lock, std::chrono::milliseconds(kSlowTest), [this] { return !m_held; });
         --m_waiting;
     }
 
+private:
     std::mutex m_mutex;
     std::condition_variable m_released;
     bool m_held = false;
     int m_waiting = 0;
 };
 
+// Holds listing and opening on the service's thread until released, as a stopped JACK server
+// holds its callers.
+class HeldService : public FakeService, public Gate {
+public:
+    PortListing listPorts() override {
+        pass();
+        return FakeService::listPorts();
+    }
+    OpenResult open(int device) override {
+        pass();
+        return FakeService::open(device);
+    }
+};
+
+// Holds `port`'s transfer before block `block` (1-based) until released, so that the test sees
+// a send that is surely still running.
+std::shared_ptr<Gate> holdSendAt(RecordingPort& port, int block) {
+    auto gate = std::make_shared<Gate>();
+    gate->hold();
+    const TransferClock steady = TransferClock::steady();
+    port.clock = {steady.now, [gate, steady, block, pauses = 0](TransferTime t) mutable {
+                      steady.sleepUntil(t);
+                      if (++pauses == block - 1)
+                          gate->pass();
+                  }};
+    return gate;
+}
+
 class MidiSetupTest : public ::testing::Test, public WindowDriver {
 protected:
     std::shared_ptr<FakeService> service = std::make_shared<FakeService>();
+    int serviceAsked = 0;
 
     void SetUp() override {
         service->names = {"Surface In", "Other Synth"};
-        open([this] { return service; });
+        open([this] {
+            ++serviceAsked;
+            return service;
+        });
         ASSERT_TRUE(loadPresetFile(kDefault, preset).ok);
     }
 
@@ -87,6 +111,13 @@ protected:
         for (const auto& m : port.sent())
             bytes.insert(bytes.end(), m.bytes.begin(), m.bytes.end());
         return bytes;
+    }
+    // A service that holds its callers until released, in place of the fixture's.
+    std::shared_ptr<HeldService> openHeld() {
+        auto held = std::make_shared<HeldService>();
+        held->names = service->names;
+        open([held] { return held; });
+        return held;
     }
     bool sending() const {
         const auto* sender = window->findChild<DumpSender*>();
@@ -131,9 +162,9 @@ TEST_F(MidiSetupTest, DialogLayoutFollowsTheTwipsAtTheScreensDpi) {
               scheme.color(QPalette::HighlightedText));
     EXPECT_EQ(label->palette().color(QPalette::Window), scheme.color(QPalette::ButtonText));
     EXPECT_EQ(form->palette().color(QPalette::Window), scheme.color(QPalette::WindowText));
-    EXPECT_EQ(form->findChild<QPushButton*>("cmdOK")->text(), "OK");
+    EXPECT_EQ(okButton()->text(), "OK");
     EXPECT_FALSE(portList()->isEditable());
-    EXPECT_EQ(portList()->nextInFocusChain(), form->findChild<QPushButton*>("cmdOK"));
+    EXPECT_EQ(portList()->nextInFocusChain(), okButton());
 }
 
 TEST_F(MidiSetupTest, ListIsFilledAtEveryShowingAndOkOpensTheChosenName) {
@@ -235,16 +266,20 @@ TEST_F(MidiSetupTest, SendRunsBesideTheWindowAndShowsProgressThenTheOutcome) {
         return row.startsWith("Sending  ") && row.endsWith("/192") ? row.mid(9).chopped(4).toInt()
                                                                    : -1;
     };
+    const auto gate = holdSendAt(*port, 21);
     click(AREA_SEND);
     EXPECT_GE(progress(), 0) << panelRow2().toStdString();
     EXPECT_TRUE(sending());
     // The window answers while the blocks go out: progress shows, other buttons work, a
     // second SEND does nothing.
+    QTRY_VERIFY_WITH_TIMEOUT(gate->holding(), kSlowTest);
     QTRY_VERIFY_WITH_TIMEOUT(progress() > 10 && progress() < 192, kSlowTest);
     click(AREA_SEND);
     click(AREA_SAVE_AS);
     EXPECT_EQ(asked, QStringList({"Save As"}));
     preset.PresetIndex = 5; // the image and slot were taken at the press
+    EXPECT_TRUE(sending());
+    gate->release();
     QTRY_COMPARE_WITH_TIMEOUT(panelRow2(), QString("Sent to slot 3"), kSlowTest);
     EXPECT_FALSE(sending());
     EXPECT_EQ(port->sent().size(), 192u);
@@ -261,19 +296,54 @@ TEST_F(MidiSetupTest, SendRunsBesideTheWindowAndShowsProgressThenTheOutcome) {
 // Stopping half-way would leave the surface's slot with half of one preset and half of
 // another: a new port and EXIT wait for the send to finish.
 TEST_F(MidiSetupTest, ExitAndANewPortLetTheSendFinishFirst) {
+    // Held at block 21, then let go from inside the wait: what was true at that moment, and
+    // whether the window's thread slept in its event loop meanwhile rather than spinning.
+    struct AtRelease {
+        bool sending = false;
+        bool portClosed = true;
+        int sleeps = 0;
+    };
+    const auto releaseWhileWaiting = [this](RecordingPort& port, const std::shared_ptr<Gate>& gate,
+                                            AtRelease& seen) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return gate->holding(); }, kSlowTest));
+        EXPECT_EQ(port.sent().size(), 20u);
+        auto* dispatcher = QAbstractEventDispatcher::instance();
+        auto counting = std::make_shared<QMetaObject::Connection>(QObject::connect(
+            dispatcher, &QAbstractEventDispatcher::aboutToBlock, [&seen] { ++seen.sleeps; }));
+        QTimer::singleShot(100, [this, &port, gate, &seen, counting] {
+            QObject::disconnect(*counting);
+            seen.sending = sending();
+            seen.portClosed = port.closed();
+            gate->release();
+        });
+        seen.sleeps = 0;
+    };
+
     choosePort(1);
     auto port = service->lastPort;
+    AtRelease seen;
+    auto gate = holdSendAt(*port, 21);
     click(AREA_SEND);
-    QTRY_VERIFY_WITH_TIMEOUT(port->sent().size() >= 20, kSlowTest);
-    choosePort(2);
+    showPorts();
+    portList()->setCurrentIndex(2);
+    releaseWhileWaiting(*port, gate, seen);
+    pressOK();
+    EXPECT_TRUE(seen.sending);
+    EXPECT_FALSE(seen.portClosed);
+    EXPECT_GT(seen.sleeps, 0) << "the wait kept the thread busy";
     EXPECT_TRUE(port->closed());
     EXPECT_EQ(port->sent().size(), 192u);
     EXPECT_EQ(panelRow2(), "Sent to slot 1");
 
     port = service->lastPort;
+    seen = {};
+    gate = holdSendAt(*port, 21);
     click(AREA_SEND);
-    QTRY_VERIFY_WITH_TIMEOUT(port->sent().size() >= 20, kSlowTest);
+    releaseWhileWaiting(*port, gate, seen);
     click(AREA_EXIT);
+    EXPECT_TRUE(seen.sending);
+    EXPECT_FALSE(seen.portClosed);
+    EXPECT_GT(seen.sleeps, 0) << "the wait kept the thread busy";
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(port->closed());
     EXPECT_EQ(state.MidiResult, 0);
@@ -335,15 +405,14 @@ TEST_F(MidiSetupTest, TheStatusRowAndTheMessagesTellWhatHappened) {
     EXPECT_EQ(state.MidiOutHandle, service->lastPort);
     EXPECT_EQ(service->lastPort->sent().size(), 192u);
     EXPECT_TRUE(messages.isEmpty()) << messages.join(" / ").toStdString();
+    EXPECT_EQ(serviceAsked, 1) << "the dialog and both reconnects share one service";
 }
 
 // The window's thread never waits on the service: while a listing or an open is held, the
 // window keeps answering, the dialog offers nothing stale, SEND says why it does nothing, and
 // the outcome is applied once it comes.
 TEST_F(MidiSetupTest, AHeldServiceLeavesTheWindowAnswering) {
-    auto held = std::make_shared<HeldService>();
-    held->names = service->names;
-    open([held] { return held; });
+    const auto held = openHeld();
     int ticks = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
@@ -355,17 +424,17 @@ TEST_F(MidiSetupTest, AHeldServiceLeavesTheWindowAnswering) {
     QTRY_VERIFY(ticks > 3);
     EXPECT_EQ(listed(), QStringList({"MIDI Mapper"}));
     EXPECT_FALSE(portList()->isEnabled());
-    EXPECT_FALSE(dialog()->findChild<QPushButton*>("cmdOK")->isEnabled());
+    EXPECT_FALSE(okButton()->isEnabled());
     click(AREA_SAVE_AS);
     EXPECT_EQ(asked, QStringList({"Save As"}));
     held->release();
     QTRY_COMPARE(listed(), QStringList({"MIDI Mapper", "Surface In", "Other Synth"}));
     EXPECT_TRUE(portList()->isEnabled());
-    EXPECT_TRUE(dialog()->findChild<QPushButton*>("cmdOK")->isEnabled());
+    EXPECT_TRUE(okButton()->isEnabled());
 
     portList()->setCurrentIndex(1);
     held->hold();
-    QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    QTest::mouseClick(okButton(), Qt::LeftButton);
     QTRY_VERIFY(held->holding());
     EXPECT_TRUE(dialog()->isVisible()) << "hidden only once the outcome is in";
     EXPECT_FALSE(state.MidiOutHandle);
@@ -387,13 +456,11 @@ TEST_F(MidiSetupTest, AHeldServiceLeavesTheWindowAnswering) {
 
 // EXIT while an open is held waits for it, closes the port it opened, then ends.
 TEST_F(MidiSetupTest, ExitDuringAHeldOpenWaitsForItThenEnds) {
-    auto held = std::make_shared<HeldService>();
-    held->names = service->names;
-    open([held] { return held; });
+    const auto held = openHeld();
     showPorts();
     portList()->setCurrentIndex(2);
     held->hold();
-    QTest::mouseClick(dialog()->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    QTest::mouseClick(okButton(), Qt::LeftButton);
     QTRY_VERIFY(held->holding());
 
     int endsAtRelease = -1;

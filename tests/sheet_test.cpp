@@ -2,6 +2,7 @@
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPresets.h"
+#include "tests/support/WindowDriver.h"
 #include "ui/main/frmMain.h"
 #include "ui/picture/PresetSheet.h"
 #include "ui/picture/SheetLayout.h"
@@ -291,6 +292,8 @@ TEST_F(SheetFiles, CtrlPPrintsBothLayersThroughThePrintDialog) {
     Preset preset;
     EditorState state;
     frmMain window(preset, state);
+    DialogAnswers dialogs;
+    dialogs.answerDialogs(window);
     window.startUp(QStringLiteral(QOB_SOURCE_DIR "/resources"));
     const QString pdf = path("printed.pdf");
     int asked = 0;
@@ -313,6 +316,7 @@ TEST_F(SheetFiles, CtrlPPrintsBothLayersThroughThePrintDialog) {
     window.seams().askPrinter = [](QPrinter&) { return false; };
     window.printSheet();
     EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('|').toStdString();
 }
 
 } // namespace

@@ -12,47 +12,67 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
+#include <gtest/gtest.h>
+
 namespace qob::test {
 
-inline QPoint centreOf(int code) {
+// The centre of the region that carries `code` in the given bank.
+inline QPoint centreOf(int code, bool shift = false) {
     for (const Region& r : kRegions)
-        if (r.bank1Code == code)
+        if ((shift ? r.bank2Code : r.bank1Code) == code)
             return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ADD_FAILURE() << "no region for " << code;
     return {};
 }
 
-struct WindowDriver {
-    Preset preset;
-    EditorState state;
-    std::unique_ptr<frmMain> window;
-    QStringList messages; // text, informative text, text, ...
+// A left press and release at `p`.
+inline void clickAt(QWindow* window, QPoint p) {
+    QTest::mousePress(window, Qt::LeftButton, {}, p);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, p);
+}
+
+// Answers at once whatever the window would show or ask in a modal dialog, so that no test
+// waits on one that nobody sees: messages are kept, file dialogs, the save question and the
+// print dialog are cancelled, and the end of the program is counted. A fixture that records or
+// answers differently replaces those seams afterwards.
+struct DialogAnswers {
+    QStringList messages; // text, informative text, ...
     QStringList asked;    // titles of the file dialogs
     int ends = 0;
 
-    void open(std::function<std::shared_ptr<MidiOutService>()> service) {
-        window = std::make_unique<frmMain>(preset, state);
-        window->seams().showMessage = [this](const QString& text, const QString& informative) {
+    void answerDialogs(frmMain& window) {
+        window.seams().showMessage = [this](const QString& text, const QString& informative) {
             messages << text << informative;
         };
-        window->seams().askFileName = [this](const QString& title, const QString&, bool,
-                                             const QString&) {
+        window.seams().askFileName = [this](const QString& title, const QString&, bool,
+                                            const QString&) {
             asked << title;
             return QString();
         };
-        window->seams().endProgram = [this] { ++ends; };
+        window.seams().askSaveChanges = [](const QString&) { return SaveAnswer::Cancel; };
+        window.seams().askPrinter = [](QPrinter&) { return false; };
+        window.seams().endProgram = [this] { ++ends; };
+    }
+};
+
+struct WindowDriver : DialogAnswers {
+    Preset preset;
+    EditorState state;
+    std::unique_ptr<frmMain> window;
+
+    void open(std::function<std::shared_ptr<MidiOutService>()> service) {
+        window = std::make_unique<frmMain>(preset, state);
+        answerDialogs(*window);
         window->seams().midiService = std::move(service);
         window->show();
-        (void)QTest::qWaitForWindowExposed(window.get());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
 
-    void click(int code) {
-        const QPoint p = centreOf(code);
-        QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, p);
-        QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {}, p);
-    }
+    void click(int code) { clickAt(window->windowHandle(), centreOf(code)); }
     void hover(QPoint p) { QTest::mouseMove(window->windowHandle(), p); }
 
     MIDISetupForm* dialog() const { return window->findChild<MIDISetupForm*>(); }
@@ -76,10 +96,12 @@ struct WindowDriver {
         click(AREA_MIDI_DEVICE);
         EXPECT_TRUE(midiSettled());
     }
+    QPushButton* okButton() const {
+        return dialog()->findChild<QPushButton*>(QStringLiteral("cmdOK"));
+    }
     // OK, and its outcome in.
     void pressOK() {
-        QTest::mouseClick(dialog()->findChild<QPushButton*>(QStringLiteral("cmdOK")),
-                          Qt::LeftButton);
+        QTest::mouseClick(okButton(), Qt::LeftButton);
         EXPECT_TRUE(midiSettled());
     }
     // MIDI DEVICE, pick entry `entry`, OK.

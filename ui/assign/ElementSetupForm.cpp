@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 
 #include <algorithm>
 #include <vector>
@@ -214,6 +215,9 @@ void ElementSetupForm::buildControls() {
     connect(m_combo1, &PopupComboBox::popupAboutToShow, this, &ElementSetupForm::Combo1_GotFocus);
     connect(m_cmdOK, &QPushButton::clicked, this, &ElementSetupForm::cmdOK_Click);
     connect(m_cmdCancel, &QPushButton::clicked, this, &ElementSetupForm::cmdCancel_Click);
+    // Esc closes the dialog as Cancel does.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &ElementSetupForm::cmdCancel_Click);
 }
 
 bool ElementSetupForm::eventFilter(QObject* watched, QEvent* event) {

@@ -4,8 +4,24 @@
 #include "ui/main/Skin.h"
 
 #include <QMouseEvent>
+#include <QPixmapCache>
 
 namespace qob {
+
+namespace {
+
+// Both pictures show the same drawing: rendered once per pixel ratio and shared.
+QPixmap litButton(qreal ratio) {
+    const QString key = QStringLiteral("qob-lit-button@%1").arg(ratio);
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = QPixmap::fromImage(renderLitButton(ratio));
+        QPixmapCache::insert(key, pixmap);
+    }
+    return pixmap;
+}
+
+} // namespace
 
 LitPicture::LitPicture(QWidget* parent) : PanelLabel(parent) {}
 
@@ -14,8 +30,13 @@ void LitPicture::showEvent(QShowEvent* event) {
     // start hidden, and many sessions never light them.
     const qreal ratio = devicePixelRatioF();
     if (pixmap().isNull() || pixmap().devicePixelRatio() != ratio)
-        setPixmap(QPixmap::fromImage(renderLitButton(ratio)));
+        setPixmap(litButton(ratio));
     PanelLabel::showEvent(event);
+}
+
+// A picture, not a text to fit: drawn as any label draws its pixmap.
+void LitPicture::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
 }
 
 void LitPicture::mousePressEvent(QMouseEvent* event) {

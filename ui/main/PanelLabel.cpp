@@ -41,11 +41,7 @@ PanelLabel::Fit PanelLabel::fitted() const {
 }
 
 // Draws what QLabel would, in the same place, with the fitted text and font.
-void PanelLabel::paintEvent(QPaintEvent* event) {
-    if (!pixmap().isNull()) { // the lit pictures
-        QLabel::paintEvent(event);
-        return;
-    }
+void PanelLabel::paintEvent(QPaintEvent* /*event*/) {
     const Fit fit = fitted();
     QPainter painter(this);
     painter.setFont(stretched(font(), fit.stretch));

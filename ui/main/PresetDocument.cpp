@@ -4,6 +4,7 @@
 #include "model/PresetFile.h"
 
 #include <QFileInfo>
+#include <QSignalBlocker>
 #include <QUndoCommand>
 
 #include <utility>
@@ -70,6 +71,12 @@ PresetDocument::PresetDocument(Preset& preset, QObject* parent)
     connect(&m_stack, &QUndoStack::indexChanged, this, &PresetDocument::stackMoved);
 }
 
+// ~QUndoStack clears the history, which would report a change of the preset to receivers that
+// may be half torn down by now.
+PresetDocument::~PresetDocument() {
+    m_stack.blockSignals(true);
+}
+
 bool PresetDocument::commit(const QString& text) {
     if (m_preset == m_lastStep)
         return false;
@@ -98,13 +105,20 @@ void PresetDocument::setClean(const QString& file) {
         emit statusChanged();
 }
 
-void PresetDocument::loaded(const QString& file) {
+// Dropping the history moves the stack's index, which is no change of the preset: without the
+// blocker, the old file would be reported modified for a moment.
+void PresetDocument::clearHistory() {
+    const QSignalBlocker quiet(m_stack);
     m_stack.clear();
+}
+
+void PresetDocument::loaded(const QString& file) {
+    clearHistory();
     setClean(file);
 }
 
 void PresetDocument::imported() {
-    m_stack.clear();
+    clearHistory();
     m_lastStep = m_preset;
     m_savedText.clear(); // no file text equals an empty one
     m_file.clear();

@@ -19,6 +19,7 @@ class PresetDocument : public QObject {
 public:
     // `preset` is owned by the caller and must outlive the document.
     explicit PresetDocument(Preset& preset, QObject* parent = nullptr);
+    ~PresetDocument() override;
 
     Preset& preset() { return m_preset; }
     const Preset& preset() const { return m_preset; }
@@ -52,6 +53,7 @@ signals:
 
 private:
     void stackMoved();
+    void clearHistory();
     void setClean(const QString& file);
 
     Preset& m_preset;

@@ -31,7 +31,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDropEvent>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -39,8 +39,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QShortcut>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
@@ -98,6 +98,10 @@ const std::vector<KeyAction>& keyActions() {
          "Quit, as EXIT does", &frmMain::exitProgram, true},
         {"actionHelp", keys({Qt::Key_F1}),
          "This help", &frmMain::showKeyHelp, true},
+        // The window has no menu: the sheet is printed from the keyboard. Printing changes
+        // nothing, so it need not wait for the dialog.
+        {"actionPrint", QKeySequence::keyBindings(QKeySequence::Print),
+         "Print the preset sheet, both layers", &frmMain::printSheet, true},
     };
     // clang-format on
     return actions;
@@ -105,7 +109,6 @@ const std::vector<KeyAction>& keyActions() {
 
 // What the help says beyond the window's own keys.
 const char* const kOtherKeys[][2] = {
-    {"Ctrl+P", "Print the preset sheet, both layers"},
     {"Esc", "Close the dialog in front, as Cancel does"},
 };
 const char* const kPaintedKeys[][2] = {
@@ -163,14 +166,7 @@ bool isElement(int code) {
 
 frmMain::frmMain(Preset& preset, EditorState& state, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      m_ownDocument(std::make_unique<PresetDocument>(preset)), m_document(m_ownDocument.get()),
-      m_preset(preset), m_state(state) {
-    setUp();
-}
-
-frmMain::frmMain(PresetDocument& document, EditorState& state, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_document(&document),
-      m_preset(document.preset()), m_state(state) {
+      m_document(std::make_unique<PresetDocument>(preset)), m_preset(preset), m_state(state) {
     setUp();
 }
 
@@ -201,11 +197,8 @@ void frmMain::setUp() {
     setUpWindow();
     buildPanel();
     setUpKeys();
-    // The window has no menu: the sheet is printed from the keyboard.
-    connect(new QShortcut(QKeySequence::Print, this), &QShortcut::activated, this,
-            &frmMain::printSheet);
-    connect(m_document, &PresetDocument::statusChanged, this, &frmMain::updateTitle);
-    connect(m_document, &PresetDocument::changed, this, &frmMain::Display_Current_Element);
+    connect(m_document.get(), &PresetDocument::statusChanged, this, &frmMain::updateTitle);
+    connect(m_document.get(), &PresetDocument::changed, this, &frmMain::Display_Current_Element);
     updateTitle();
 }
 
@@ -750,16 +743,20 @@ void frmMain::showElementSetupForm() {
                                     QString::fromStdString(elementName(m_state.CurrentElement))))
                 Display_Current_Element();
         };
-        // Esc closes the dialog as Cancel does.
-        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), form);
-        connect(escape, &QShortcut::activated, form, &ElementSetupForm::cmdCancel_Click);
         return form;
     });
 }
 
+// Asked here, on the window's thread, and kept: the dialog and SEND's reconnect share it.
+std::shared_ptr<MidiOutService> frmMain::midiService() {
+    if (!m_midiService)
+        m_midiService = m_seams.midiService();
+    return m_midiService;
+}
+
 void frmMain::showMidiSetupForm() {
     bringUp(m_midiSetupForm, [this] {
-        auto* form = new MIDISetupForm(m_state, m_seams.midiService(), *m_midiCalls, this);
+        auto* form = new MIDISetupForm(m_state, midiService(), *m_midiCalls, this);
         form->seams().closePort = [this] { closeMidiPort(); };
         return form;
     });
@@ -773,21 +770,14 @@ void frmMain::SendDeviceDump() {
         return; // one send at a time
     if (m_midiCalls->busy()) {
         // The port is being opened, closed or listed; its outcome is not known yet.
-        showSendText(QString::fromStdString(
-            notSentStatusText("the MIDI port is busy, press SEND again in a moment")));
+        showNotSent("the MIDI port is busy, press SEND again in a moment");
         return;
     }
-    const auto refuse = [this](const QString& status, const QString& text,
-                               const QString& informative) {
-        showSendText(QString::fromStdString(notSentStatusText(status.toStdString())));
-        m_seams.showMessage(text, informative);
-    };
     std::shared_ptr<MidiOutPort> port = m_state.MidiOutHandle;
     if (!port) {
         // A port was chosen, but opening it failed: sending would reach nobody.
-        refuse(
-            QStringLiteral("no open port"),
-            QStringLiteral("No MIDI port is open ! Please Click <MIDI DEVICE>"),
+        refuseSend(
+            "no open port", QStringLiteral("No MIDI port is open ! Please Click <MIDI DEVICE>"),
             QStringLiteral("The last attempt to open one gave rc = %1.").arg(m_state.MidiResult));
         return;
     }
@@ -796,12 +786,11 @@ void frmMain::SendDeviceDump() {
         // name, the user means that port.
         const std::string name = port->name();
         m_midiCalls->run(
-            this, [service = m_seams.midiService, name] { return service()->openNamed(name); },
-            [this, port, name, refuse](const OpenResult& again) {
+            this, [service = midiService(), name] { return service->openNamed(name); },
+            [this, port, name](const OpenResult& again) {
                 if (!again.port) {
-                    refuse(
-                        QStringLiteral("no MIDI service"),
-                        QStringLiteral("Couldn't open midi out, rc = %1").arg(kMidiNoService),
+                    refuseSend(
+                        "no MIDI service", QString::fromStdString(openFailureText(kMidiNoService)),
                         QString::fromStdString(port->serviceStatus().detail + ", and " + name +
                                                " cannot be opened again: " + again.status.detail));
                     return;
@@ -820,31 +809,26 @@ void frmMain::SendDeviceDump() {
 }
 
 void frmMain::startSend(std::shared_ptr<MidiOutPort> port) {
-    const auto refuse = [this](const QString& status, const QString& text,
-                               const QString& informative) {
-        showSendText(QString::fromStdString(notSentStatusText(status.toStdString())));
-        m_seams.showMessage(text, informative);
-    };
     const DumpResult image = BuildDeviceDump(m_preset);
     if (!image.image) {
-        refuse(QStringLiteral("the preset cannot be sent"), QString::fromStdString(image.error),
-               QStringLiteral("Nothing was sent."));
+        refuseSend("the preset cannot be sent", QString::fromStdString(image.error),
+                   QStringLiteral("Nothing was sent."));
         return;
     }
     if (m_preset.PresetIndex < kFirstPresetSlot || m_preset.PresetIndex > kLastPresetSlot) {
-        refuse(QStringLiteral("no such slot"),
-               QStringLiteral("Preset index %1 is outside %2..%3.")
-                   .arg(m_preset.PresetIndex)
-                   .arg(kFirstPresetSlot)
-                   .arg(kLastPresetSlot),
-               QStringLiteral("Nothing was sent."));
+        refuseSend("no such slot",
+                   QStringLiteral("Preset index %1 is outside %2..%3.")
+                       .arg(m_preset.PresetIndex)
+                       .arg(kFirstPresetSlot)
+                       .arg(kLastPresetSlot),
+                   QStringLiteral("Nothing was sent."));
         return;
     }
     if (port->connectionCount() == 0) {
-        refuse(QStringLiteral("no connection"),
-               QStringLiteral("MIDI port %1 is connected to nothing.")
-                   .arg(QString::fromStdString(port->name())),
-               QStringLiteral("Connect it to the surface, then send again. Nothing was sent."));
+        refuseSend("no connection",
+                   QStringLiteral("MIDI port %1 is connected to nothing.")
+                       .arg(QString::fromStdString(port->name())),
+                   QStringLiteral("Connect it to the surface, then send again. Nothing was sent."));
         return;
     }
     if (!m_sender) {
@@ -867,20 +851,29 @@ void frmMain::sendFinished(const TransferOutcome& outcome) {
         showSendText(QString::fromStdString(sentStatusText(m_sendSlot)));
         return;
     case TransferOutcome::Kind::Cancelled:
-        showSendText(QString::fromStdString(notSentStatusText("stopped at " +
-                                                              std::to_string(outcome.handedOver) +
-                                                              "/" + std::to_string(kDumpBlocks))));
+        showNotSent("stopped at " + std::to_string(outcome.handedOver) + "/" +
+                    std::to_string(kDumpBlocks));
         return;
     case TransferOutcome::Kind::Failed:
-        showSendText(QString::fromStdString(
-            notSentStatusText("failed at block " + std::to_string(outcome.failedBlock + 1) + "/" +
-                              std::to_string(kDumpBlocks))));
+        showNotSent("failed at block " + std::to_string(outcome.failedBlock + 1) + "/" +
+                    std::to_string(kDumpBlocks));
         m_seams.showMessage(QString::fromStdString(sendStoppedText(outcome)),
                             outcome.handedOver > 0
                                 ? QString::fromStdString(partialSlotText(m_sendSlot))
                                 : QStringLiteral("Nothing was sent."));
         return;
     }
+}
+
+void frmMain::showNotSent(const std::string& reason) {
+    showSendText(QString::fromStdString(notSentStatusText(reason)));
+}
+
+// A send that cannot start: the short reason on the status row, and the whole story in a message.
+void frmMain::refuseSend(const std::string& reason, const QString& text,
+                         const QString& informative) {
+    showNotSent(reason);
+    m_seams.showMessage(text, informative);
 }
 
 void frmMain::showSendText(const QString& text) {
@@ -896,10 +889,10 @@ void frmMain::showSendText(const QString& text) {
 // it meanwhile; user input waits.
 void frmMain::closeMidiPort() {
     if (m_sender && m_sender->isRunning()) {
-        QElapsedTimer waited;
-        waited.start();
-        while (m_sender->isRunning() && waited.elapsed() < kSendFinishWaitMs)
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, kSendPollMs);
+        QEventLoop loop;
+        connect(m_sender, &DumpSender::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(kSendFinishWaitMs, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     if (m_sender)
         m_sender->stop();

@@ -60,8 +60,7 @@ public:
     static constexpr int kRightButton = 2;
     static constexpr int kMiddleButton = 4;
 
-    frmMain(PresetDocument& document, EditorState& state, QWidget* parent = nullptr);
-    // With a document of its own around `preset`.
+    // With a document of its own around `preset`, which must outlive the window.
     frmMain(Preset& preset, EditorState& state, QWidget* parent = nullptr);
     ~frmMain() override;
 
@@ -145,8 +144,7 @@ private:
     template <typename Form, typename Create> void bringUp(QPointer<Form>& form, Create create);
     bool loadPreset(const QString& path);
 
-    std::unique_ptr<PresetDocument> m_ownDocument;
-    PresetDocument* m_document;
+    std::unique_ptr<PresetDocument> m_document;
     Preset& m_preset;
     EditorState& m_state;
     MainWindowSeams m_seams;
@@ -186,9 +184,13 @@ private:
 
     // The MIDI link: the dialog, created on first use, and the send in progress.
     void showSendText(const QString& text);
+    void showNotSent(const std::string& reason);
+    void refuseSend(const std::string& reason, const QString& text, const QString& informative);
     void sendFinished(const TransferOutcome& outcome);
     void startSend(std::shared_ptr<MidiOutPort> port);
+    std::shared_ptr<MidiOutService> midiService();
     QPointer<MIDISetupForm> m_midiSetupForm;
+    std::shared_ptr<MidiOutService> m_midiService; // from the seam, at its first use
     DumpSender* m_sender = nullptr;
     // Every call into the MIDI service (list, open, close, reconnect) goes through this queue.
     MidiCalls* m_midiCalls = nullptr;
@@ -197,7 +199,6 @@ private:
     static constexpr int kMidiCallsWaitMs = 12000;
     // A transfer takes 1.92 s; the port's own bounds end a stuck one within 5 s more.
     static constexpr int kSendFinishWaitMs = 10000;
-    static constexpr int kSendPollMs = 20;
     int m_sendSlot = 0;
 };
 

@@ -41,6 +41,7 @@ void DumpSender::start(const DumpBlocks& blocks, std::shared_ptr<MidiOutPort> po
                 }
                 if (onFinished)
                     onFinished(outcome);
+                emit finished();
             },
             Qt::QueuedConnection);
     });

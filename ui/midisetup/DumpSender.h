@@ -30,6 +30,10 @@ public:
     std::function<void(int handedOver)> onProgress;
     std::function<void(const TransferOutcome& outcome)> onFinished;
 
+signals:
+    // After onFinished, once the current run is over.
+    void finished();
+
 private:
     std::thread m_thread;
     std::atomic<bool> m_cancel{false};

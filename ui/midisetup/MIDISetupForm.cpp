@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/midisetup/MIDISetupForm.h"
 
+#include "device/DumpTransfer.h"
 #include "device/MidiOutPort.h"
 #include "ui/midisetup/MidiCalls.h"
 #include "ui/midisetup/MidiSetupLayout.h"
@@ -165,9 +166,8 @@ void MIDISetupForm::cmdOK_Click() {
             m_state.MidiOutHandle = opened.port;
             setBusy(false);
             if (opened.status.code != kMidiOk)
-                m_seams.showMessage(
-                    QStringLiteral("Couldn't open midi out, rc = %1").arg(opened.status.code),
-                    QString::fromStdString(opened.status.detail));
+                m_seams.showMessage(QString::fromStdString(openFailureText(opened.status.code)),
+                                    QString::fromStdString(opened.status.detail));
             m_state.MidiPortChosen = true;
             hide();
         });

@@ -39,8 +39,6 @@ public:
     void Form_Update();
     // Opens the chosen entry; the dialog hides once the outcome is in.
     void cmdOK_Click();
-    // Listing or opening in progress.
-    bool busy() const { return m_busy; }
 
 private:
     void layOut();
@@ -49,7 +47,7 @@ private:
     EditorState& m_state;
     std::shared_ptr<MidiOutService> m_service;
     MidiCalls& m_calls;
-    bool m_busy = false;
+    bool m_busy = false; // listing or opening in progress
     bool m_listingPending = false;
     int m_listing = 0;  // tells the latest listing from an earlier one
     QString m_keptName; // the selection while the list is being refilled
