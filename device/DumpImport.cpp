@@ -186,7 +186,10 @@ std::string quotedText(const std::string& cp1252) {
 }
 
 std::string recordName(int element, Layer layer) {
-    return elementName(element) + (layer == Layer::Midi ? " MIDI" : " DAW");
+    std::string name = elementName(element);
+    name += ' ';
+    name += layerName(layer);
+    return name;
 }
 
 // Collects, while the image is read, what it could not tell and what a file will not keep.

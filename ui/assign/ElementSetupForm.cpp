@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/assign/ElementSetupForm.h"
 
+#include "model/RecordEdits.h"
+
 #include "ui/assign/AssignLayout.h"
 #include "ui/assign/Cp1252Validator.h"
 #include "ui/assign/InputRules.h"
@@ -268,7 +270,7 @@ void ElementSetupForm::Form_Update() {
     // Always one entry selected: OK must never store the index 0.
     m_combo2->setCurrentIndex(index >= 1 && index <= kPresetSlots ? index - 1 : 0);
 
-    const bool keyRows = isKey(m_element) && m_layer == Layer::Midi;
+    const bool keyRows = takesKeystrokeOrSysEx(m_element, m_layer);
     for (QWidget* w :
          std::initializer_list<QWidget*>{m_optKeyboard, m_checkCtrl, m_checkShift, m_checkAlt,
                                          m_txtKeyboard, m_optSysEx, m_txtSysEx})

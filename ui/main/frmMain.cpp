@@ -669,8 +669,7 @@ void frmMain::Display_Element_Name() {
 }
 
 void frmMain::Display_Current_Element() {
-    m_dawMidi->setText(m_state.ActiveLayer == Layer::Midi ? QStringLiteral("MIDI")
-                                                          : QStringLiteral("DAW"));
+    m_dawMidi->setText(QString::fromLatin1(layerName(m_state.ActiveLayer)));
     m_presetName->setText(fromCp1252(m_preset.Name));
     m_index->setText(QStringLiteral("Index : ") + fromCp1252(numberText(m_preset.PresetIndex)));
     Display_Element_Name();
