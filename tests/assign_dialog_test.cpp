@@ -579,7 +579,8 @@ TEST_F(AssignDialogTest, OkStoresEachKind) {
     const Event events[] = {
         {3, Layer::Daw, 1, 0x00, 0x10},    {18, Layer::Midi, 1, 0x00, 0x80},
         {18, Layer::Daw, 0, 0x80, 0x00},   {40, Layer::Daw, -1, 0x91, 0x91},
-        {29, Layer::Midi, -1, 0x80, 0x00}, {31, Layer::Daw, -1, 0x10, 0x10},
+        {29, Layer::Midi, -1, 0x80, 0x80}, {31, Layer::Daw, -1, 0x10, 0x10},
+        {30, Layer::Daw, -1, 0x80, 0x80},
     };
     for (const Event& e : events) {
         SCOPED_TRACE(e.element);
@@ -746,6 +747,95 @@ TEST_F(AssignDialogTest, OkKeepsToTheElementAndLayerItWasFilledFor) {
     click("cmdOK");
     EXPECT_EQ(preset.Elements[40].Daw.Status, 176);
     EXPECT_EQ(preset.Elements[8], ElementSlot{});
+}
+
+// A greyed control does nothing whatever reaches it, and OK stores no kind that the element and
+// layer do not take, however its button came to be on, and only into the layer shown.
+TEST_F(AssignDialogTest, DisabledControlsIgnoreEveryInputAndOkStoresOnlyWhatTheElementTakes) {
+    for (const int element : {2, 18, 29, 31, 40}) {
+        for (const Layer layer : {Layer::Daw, Layer::Midi}) {
+            SCOPED_TRACE(testing::Message()
+                         << element << (layer == Layer::Midi ? " MIDI" : " DAW"));
+            ElementSlot& slot = preset.Elements[element];
+            slot.Daw = {0, 0xB0, 7, 100, "daw", {}};
+            slot.Midi = {0, 0x91, 60, 1, "midi", {}};
+            const ElementSlot before = slot;
+            open(element, layer);
+            // Greyed rows keep what an earlier dialog left in them.
+            c<QLineEdit>("txt_Keyboard")->setText(QStringLiteral("F"));
+            c<QLineEdit>("txt_SysEx")->setText(QStringLiteral("00"));
+            const QString shownKind = kind();
+            std::vector<QWidget*> greyed;
+            for (QWidget* control : d->findChildren<QWidget*>())
+                if (!control->isEnabled() && !qobject_cast<QGroupBox*>(control))
+                    greyed.push_back(control);
+            for (QWidget* control : greyed) {
+                SCOPED_TRACE(control->objectName().toStdString());
+                const QPoint centre = control->rect().center();
+                QTest::mouseClick(control, Qt::LeftButton, {}, centre);
+                QWheelEvent wheel(centre, control->mapToGlobal(centre), {}, {0, -120}, Qt::NoButton,
+                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(control, &wheel);
+                for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Down, Qt::Key_A})
+                    QTest::keyClick(control, key);
+                EXPECT_EQ(kind(), shownKind);
+                EXPECT_NE(QApplication::focusWidget(), control);
+            }
+            click("cmdOK");
+            EXPECT_EQ(slot, before);
+            // Another path to a greyed kind button stores nothing either.
+            for (const char* greyedKind : {"OptKeyboard", "OptSysEx"}) {
+                if (c(greyedKind)->isEnabled())
+                    continue;
+                open(element, layer);
+                c<QRadioButton>(greyedKind)->setChecked(true);
+                d->cmdOK_Click();
+                EXPECT_EQ(slot, before) << greyedKind;
+            }
+        }
+    }
+}
+
+// An open list takes Esc and Enter itself; the dialog takes them only from its other controls.
+TEST_F(AssignDialogTest, EscClosesAnOpenListBeforeTheDialogAndEnterIsOk) {
+    preset.Elements[18].Midi = {0, 0x90, 60, 1, "", {}};
+    for (const char* list : {"Combo1", "Combo2"}) {
+        SCOPED_TRACE(list);
+        open(18, Layer::Midi);
+        type("txt_Explain", "Edited");
+        c<QComboBox>(list)->showPopup();
+        ASSERT_TRUE(QApplication::activePopupWidget());
+        QTest::keyClick(QApplication::activePopupWidget()->windowHandle(), Qt::Key_Escape);
+        EXPECT_FALSE(QApplication::activePopupWidget());
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_TRUE(state.DialogOpen);
+        QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+        EXPECT_FALSE(d->isVisible());
+        EXPECT_EQ(preset.Elements[18].Midi.Explain, "");
+    }
+    open(18, Layer::Midi);
+    type("txt_Data_2", "61");
+    QTest::keyClick(d->windowHandle(), Qt::Key_Return);
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(preset.Elements[18].Midi.Data1, 61);
+    // Enter on a focused button presses that button.
+    open(18, Layer::Midi);
+    type("txt_Data_2", "62");
+    c("cmdCancel")->setFocus();
+    QTest::keyClick(d->windowHandle(), Qt::Key_Return);
+    EXPECT_EQ(preset.Elements[18].Midi.Data1, 61);
+}
+
+// Ctrl+Q waits for the open dialog, as EXIT does.
+TEST_F(AssignDialogTest, QuitWaitsForTheOpenDialog) {
+    open(3);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == w.get(); }));
+    QTest::keyClick(w->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(ends, 0);
+    d->cmdCancel_Click();
+    QTest::keyClick(w->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(ends, 1);
 }
 
 TEST_F(AssignDialogTest, TextsAreWindows1252WithoutQuotesAndLongOnesSurviveUnedited) {

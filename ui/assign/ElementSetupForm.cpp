@@ -14,11 +14,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 
 #include <algorithm>
 #include <vector>
@@ -217,12 +217,36 @@ void ElementSetupForm::buildControls() {
     connect(m_combo1, &PopupComboBox::popupAboutToShow, this, &ElementSetupForm::Combo1_GotFocus);
     connect(m_cmdOK, &QPushButton::clicked, this, &ElementSetupForm::cmdOK_Click);
     connect(m_cmdCancel, &QPushButton::clicked, this, &ElementSetupForm::cmdCancel_Click);
-    // Esc closes the dialog as Cancel does.
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
-            &ElementSetupForm::cmdCancel_Click);
+    // Enter on a focused button presses that button; anywhere else it is OK (keyPressEvent).
+    m_cmdOK->setAutoDefault(true);
+    m_cmdCancel->setAutoDefault(true);
+    m_cmdOK->setDefault(true);
+}
+
+// Enter and Esc reach the dialog only when no control took them: an open list keeps its own
+// Esc (it closes the list) and Enter (it picks the entry), so a second Esc is needed to cancel.
+void ElementSetupForm::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & ~(Qt::KeypadModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        cmdCancel_Click();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        cmdOK_Click();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 bool ElementSetupForm::eventFilter(QObject* watched, QEvent* event) {
+    // Qt hands a disabled widget's mouse events to its filters too: a greyed field picks nothing.
+    if (const auto* widget = qobject_cast<QWidget*>(watched); widget && !widget->isEnabled())
+        return QWidget::eventFilter(watched, event);
     // A click picks the row too when the field already has the focus and gets no focus event.
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::MouseButtonPress)
         for (const FocusHandler& h : m_focusHandlers)
@@ -386,30 +410,36 @@ void ElementSetupForm::refuse(const Refusal& refusal) {
 
 void ElementSetupForm::cmdOK_Click() {
     // Stored into a copy first: a refusal leaves the preset as it was, name and index included.
+    // Always into the layer the dialog was filled for, and a keystroke or SysEx string only
+    // where the element takes one, however the kind button came to be on.
     ElementSlot slot = m_preset.Elements[m_element];
+    ElementAssignment& record = slot.record(m_layer);
+    const bool keyRows = takesKeystrokeOrSysEx(m_element, m_layer);
     std::optional<Refusal> refusal;
-    if (m_optKeyboard->isChecked()) {
-        ElementAssignment& record = slot.Midi;
-        if (!m_keepShownBytes)
-            refusal = storeKeystroke(record, modifierBits(), m_txtKeyboard->text());
-        record.Explain = explainToStore();
-    } else if (m_optSysEx->isChecked()) {
-        ElementAssignment& record = slot.Midi;
-        if (m_keepShownBytes)
-            record.Explain = explainToStore();
-        else
-            refusal = storeSysEx(record, m_txtSysEx->text());
-    } else if (m_optMidi->isChecked()) {
-        ElementAssignment& record = slot.record(m_layer);
+    if (m_optMidi->isChecked()) {
         refusal =
             storeMidiEvent(record, {m_txtData1->text(), m_txtData2->text(), m_txtData3->text()});
-        // "Push" or "Drawbar" is the second entry; the transport keys have none and get 0.
+        // "Push" or "Drawbar" is the second entry. Where the dialog shows no list (transport
+        // keys, Wheel, Faders 9-16) the stored mode stays: nothing here could set it back.
         const bool secondEntry = m_combo1->currentIndex() == 1;
-        if (isKey(m_element))
+        switch (modeListOf(m_element)) {
+        case ModeList::TogglePush:
             record.Mode = secondEntry ? ElementMode::Push : 0;
-        else if (modeListOf(m_element) == ModeList::NormalDrawbar)
+            break;
+        case ModeList::NormalDrawbar:
             record.Mode = secondEntry ? ElementMode::Drawbar : 0;
+            break;
+        case ModeList::None:
+            break;
+        }
         record.Explain = explainToStore();
+    } else if (m_keepShownBytes) {
+        record.Explain = explainToStore();
+    } else if (m_optKeyboard->isChecked() && keyRows) {
+        refusal = storeKeystroke(record, modifierBits(), m_txtKeyboard->text());
+        record.Explain = explainToStore();
+    } else if (m_optSysEx->isChecked() && keyRows) {
+        refusal = storeSysEx(record, m_txtSysEx->text());
     }
     if (refusal) {
         refuse(*refusal);

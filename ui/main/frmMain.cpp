@@ -95,7 +95,7 @@ const std::vector<KeyAction>& keyActions() {
         {"actionFillChannel", keys({Qt::CTRL | Qt::SHIFT | Qt::Key_R}),
          "Fill the row, the MIDI channel one higher each", &frmMain::fillRowByChannel},
         {"actionQuit", keys({Qt::CTRL | Qt::Key_Q}),
-         "Quit, as EXIT does", &frmMain::exitProgram, true},
+         "Quit, as EXIT does", &frmMain::exitProgram},
         {"actionHelp", keys({Qt::Key_F1}),
          "This help", &frmMain::showKeyHelp, true},
         // The window has no menu: the sheet is printed from the keyboard. Printing changes
