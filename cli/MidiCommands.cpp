@@ -169,9 +169,17 @@ int cmdSend(const Invocation& call) {
     }
 
     const bool bar = isatty(STDERR_FILENO) != 0;
-    const TransferOutcome outcome =
-        transferDump(blocks, port, g_interrupted,
-                     bar ? std::function<void(int)>(drawProgress) : std::function<void(int)>());
+    const auto retrying = [bar](int tryNumber) {
+        if (bar)
+            std::fputc('\n', stderr);
+        printErr(QStringLiteral("qob: the MIDI server missed a cycle during the transfer, so a "
+                                "block may be lost; sending the whole preset again (try %1 of %2)")
+                     .arg(tryNumber)
+                     .arg(kTransferTries));
+    };
+    const TransferOutcome outcome = transferDump(
+        blocks, port, g_interrupted,
+        bar ? std::function<void(int)>(drawProgress) : std::function<void(int)>(), retrying);
     if (bar)
         std::fputc('\n', stderr);
     const MidiStatus closed = closePort();
@@ -190,6 +198,9 @@ int cmdSend(const Invocation& call) {
         if (outcome.handedOver > 0)
             printErr(QStringLiteral("qob: ") + QString::fromStdString(partialSlotText(slot)));
         return kFailed;
+    case TransferOutcome::Kind::CyclesMissed:
+        printErr(QStringLiteral("qob: ") + QString::fromStdString(cyclesMissedText(slot)));
+        return kFailed;
     case TransferOutcome::Kind::Sent:
         break;
     }
@@ -199,7 +210,8 @@ int cmdSend(const Invocation& call) {
                      .arg(name, QString::fromStdString(closed.detail)));
         return kFailed;
     }
-    std::printf("sent %d blocks to slot %d through '%s'\n", kDumpBlocks, slot, port.name().c_str());
+    std::printf("sent %d blocks to slot %d through '%s'%s\n", kDumpBlocks, slot,
+                port.name().c_str(), retryNote(outcome.tries).c_str());
     return kOk;
 }
 

@@ -55,7 +55,8 @@ TransferOutcome paceBlocks(const TransferSchedule& schedule, const TransferClock
 
 TransferOutcome transferDump(const DumpBlocks& blocks, MidiOutPort& port,
                              const std::atomic<bool>& cancel,
-                             const std::function<void(int)>& progress) {
+                             const std::function<void(int)>& progress,
+                             const std::function<void(int)>& retrying) {
     for (int i = 0; i < kDumpBlocks; ++i) {
         if (!isWellFormedBlock(blocks[static_cast<std::size_t>(i)])) {
             TransferOutcome outcome;
@@ -64,7 +65,20 @@ TransferOutcome transferDump(const DumpBlocks& blocks, MidiOutPort& port,
             return outcome;
         }
     }
-    return port.transfer({blocks, cancel, progress});
+    TransferOutcome outcome;
+    for (int tryNumber = 1;; ++tryNumber) {
+        outcome = port.transfer({blocks, cancel, progress});
+        outcome.tries = tryNumber;
+        // The surface keeps the newest complete copy, so a later whole copy mends the damage.
+        if (!outcome.sent() || !outcome.missedCycle)
+            return outcome;
+        if (tryNumber == kTransferTries) {
+            outcome.kind = TransferOutcome::Kind::CyclesMissed;
+            return outcome;
+        }
+        if (retrying)
+            retrying(tryNumber + 1);
+    }
 }
 
 namespace {
@@ -87,8 +101,25 @@ std::string partialSlotText(int slot) {
            "again.";
 }
 
-std::string sentStatusText(int slot) {
-    return "Sent to slot " + std::to_string(slot);
+std::string cyclesMissedText(int slot) {
+    return "The MIDI server missed a cycle in each of " + std::to_string(kTransferTries) +
+           " tries, so a block may have been lost each time. Slot " + std::to_string(slot) +
+           " of the surface may hold a damaged preset: send it again.";
+}
+
+std::string retryNote(int tries) {
+    switch (tries) {
+    case 1:
+        return {};
+    case 2:
+        return " (second try: the server missed a cycle)";
+    default: // kTransferTries is 3
+        return " (third try: the server missed a cycle twice)";
+    }
+}
+
+std::string sentStatusText(int slot, int tries) {
+    return "Sent to slot " + std::to_string(slot) + retryNote(tries);
 }
 
 std::string notSentStatusText(const std::string& reason) {

@@ -33,6 +33,9 @@ constexpr auto kServiceWait = 5s;
 constexpr auto kWatchEvery = 20ms;
 // A new connection carries data from a later cycle on; let a few cycles pass first.
 constexpr int kSettleCycles = 2;
+// The server tells of a missed cycle a moment after it, on another thread: a transfer waits
+// this many cycles past its last block before it counts as free of them.
+constexpr int kXrunReportCycles = 3;
 constexpr auto kConnectSettle = 50ms;
 
 // libjack prints its complaints to stderr; keep them for our own report instead. The first
@@ -156,6 +159,7 @@ public:
             return {kMidiError, "the JACK server would not give us a MIDI port"};
         m_rate = jack_get_sample_rate(m_client);
         jack_set_process_callback(m_client, &JackOut::onProcess, m_shared.get());
+        jack_set_xrun_callback(m_client, &JackOut::onXrun, m_shared.get());
         if (jack_activate(m_client) != 0)
             return {kMidiError, "the JACK server would not run our client"};
         m_active = true;
@@ -200,6 +204,7 @@ public:
         if (m_shared->gone.load())
             return finish(TransferOutcome::Kind::Failed, "the JACK server has stopped");
 
+        const std::uint64_t xrunsBefore = m_shared->xruns.load();
         m_shared->blocks = schedule.blocks;
         m_shared->spacing = static_cast<jack_nframes_t>(m_rate * kBlockPause.count() / 1000);
         m_shared->done.store(false);
@@ -217,6 +222,14 @@ public:
                     schedule.progress(reported + 1);
             if (m_shared->done.load()) {
                 m_shared->running.store(false);
+                const std::uint64_t seen = m_shared->cycles.load();
+                waitFor(
+                    [&] {
+                        return m_shared->gone.load() ||
+                               m_shared->cycles.load() >= seen + kXrunReportCycles;
+                    },
+                    kLinkWait);
+                outcome.missedCycle = m_shared->xruns.load() != xrunsBefore;
                 return finish(TransferOutcome::Kind::Sent, {});
             }
             if (m_shared->gone.load()) {
@@ -327,6 +340,10 @@ private:
     }
 
     static void onShutdown(void* shared) { static_cast<Shared*>(shared)->gone = true; }
+    static int onXrun(void* shared) {
+        static_cast<Shared*>(shared)->xruns.fetch_add(1);
+        return 0;
+    }
 
     // Writes each due block at its own frame: the first at once, every later one exactly the
     // pause after the previous one, or at the start of this cycle if that moment has passed
@@ -377,6 +394,8 @@ private:
     struct Shared {
         jack_port_t* port = nullptr;
         std::atomic<bool> gone{false};
+        // Cycles the server reported missed: the MIDI data of a late client's cycle is lost.
+        std::atomic<std::uint64_t> xruns{0};
         std::atomic<std::uint64_t> cycles{0};
         // Set before `running`, read by the callback after it.
         DumpBlocks blocks{};

@@ -70,6 +70,22 @@ std::string firstByteWord(std::uint8_t status) {
     }
 }
 
+// The stepped number's name in the note a fill leaves on the status row.
+std::string fillWord(std::uint8_t status) {
+    switch (status & 0xF0) {
+    case 0x80:
+    case 0x90:
+    case 0xA0:
+        return "note";
+    case 0xB0:
+        return "CC";
+    case 0xC0:
+        return "program";
+    default:
+        return "data 1";
+    }
+}
+
 // A label's trailing number: "Pan 12" is "Pan " and 12.
 struct LabelNumber {
     std::string prefix;
@@ -190,7 +206,17 @@ EditResult fillRow(Preset& preset, int element, Layer layer, FillStep step) {
         if (j != from)
             preset.Elements[elements[static_cast<std::size_t>(j)]].record(layer) =
                 filled[static_cast<std::size_t>(j)];
-    return {};
+    // "Filled Faders 1-16: CC 7 to 22"
+    const ElementAssignment& first = filled.front();
+    const ElementAssignment& last = filled.back();
+    std::string range;
+    if (step == FillStep::Channel)
+        range = "channel " + std::to_string((first.Status & 0x0F) + 1) + " to " +
+                std::to_string((last.Status & 0x0F) + 1);
+    else
+        range = fillWord(source.Status) + " " + std::to_string(first.Data1) + " to " +
+                std::to_string(last.Data1);
+    return {true, std::string("Filled ") + row->plural + " 1-16: " + range, {}};
 }
 
 } // namespace qob

@@ -33,7 +33,8 @@ enum class FillStep { Number, Channel };
 
 // Copies the MIDI event of `element` in `layer` to the other 15 of its row, the channel or the
 // first data byte one higher per element after it and one lower per element before it; a number
-// at the end of the label steps along. Changes nothing when a value would leave its range.
+// at the end of the label steps along. Changes nothing when a value would leave its range. On
+// success `text` says what was filled: "Filled Faders 1-16: CC 7 to 22".
 EditResult fillRow(Preset& preset, int element, Layer layer, FillStep step);
 
 } // namespace qob

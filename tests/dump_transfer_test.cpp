@@ -53,8 +53,11 @@ struct Transfer {
         port.clock = clock.clock();
         port.onSend = [this, sendCost](int count) { clock.t += at(sendCost, count - 1); };
     }
+    std::vector<int> retries;
     void go(const DumpBlocks& blocks) {
-        outcome = transferDump(blocks, port, cancel, [this](int n) { progress.push_back(n); });
+        outcome = transferDump(
+            blocks, port, cancel, [this](int n) { progress.push_back(n); },
+            [this](int tryNumber) { retries.push_back(tryNumber); });
     }
 };
 
@@ -144,6 +147,49 @@ TEST(DumpTransfer, StopsAfterTheCurrentBlockOnCancelAndOnFailure) {
     already.go(blocks);
     EXPECT_EQ(already.outcome.kind, TransferOutcome::Kind::Cancelled);
     EXPECT_TRUE(already.port.sent().empty());
+}
+
+// A transfer during which the server missed a cycle is made again, whole; only one without a
+// missed cycle counts as sent.
+TEST(DumpTransfer, AMissedServerCycleSendsTheWholeDumpAgainUpToThreeTimes) {
+    struct Case {
+        int missCycles;
+        TransferOutcome::Kind kind;
+        int tries;
+        std::vector<int> retries;
+        const char* status; // the editor's status row for slot 3 after a sent dump
+    };
+    const Case cases[] = {
+        {0, TransferOutcome::Kind::Sent, 1, {}, "Sent to slot 3"},
+        {1,
+         TransferOutcome::Kind::Sent,
+         2,
+         {2},
+         "Sent to slot 3 (second try: the server missed a cycle)"},
+        {2,
+         TransferOutcome::Kind::Sent,
+         3,
+         {2, 3},
+         "Sent to slot 3 (third try: the server missed a cycle twice)"},
+        {3, TransferOutcome::Kind::CyclesMissed, 3, {2, 3}, ""},
+    };
+    const DumpBlocks blocks = someBlocks();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.missCycles);
+        Transfer run;
+        run.port.missCycles = c.missCycles;
+        run.go(blocks);
+        EXPECT_EQ(run.outcome.kind, c.kind);
+        EXPECT_EQ(run.outcome.tries, c.tries);
+        EXPECT_EQ(run.retries, c.retries);
+        EXPECT_EQ(run.port.sent().size(), static_cast<std::size_t>(c.tries * kDumpBlocks));
+        if (run.outcome.sent()) {
+            EXPECT_EQ(sentStatusText(3, run.outcome.tries), c.status);
+        }
+    }
+    EXPECT_EQ(cyclesMissedText(3), "The MIDI server missed a cycle in each of 3 tries, so a block "
+                                   "may have been lost each time. Slot 3 of the surface may hold a "
+                                   "damaged preset: send it again.");
 }
 
 } // namespace

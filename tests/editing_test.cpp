@@ -126,14 +126,14 @@ public: // the tables of ways below reach in
 };
 
 TEST_F(EditingTest, DialogEditsUndoRedoAndTheModifiedTitle) {
-    EXPECT_EQ(w->windowTitle(), "Untitled" + kTitleEnd);
+    EXPECT_EQ(w->windowTitle(), "Mix Default" + kTitleEnd);
     hover(0);
     EXPECT_EQ(panel("Label_Explain"), "Pan 1");
     assignLabel(0, "Wide");
     EXPECT_EQ(preset.Elements[0].Daw.Explain, "Wide");
     EXPECT_EQ(panel("Label_Explain"), "Wide");
     EXPECT_TRUE(doc->isModified());
-    EXPECT_EQ(w->windowTitle(), "*Untitled" + kTitleEnd);
+    EXPECT_EQ(w->windowTitle(), "*Mix Default" + kTitleEnd);
 
     assignLabel(0, "Wider");
     key(Qt::Key_Z);
@@ -141,7 +141,7 @@ TEST_F(EditingTest, DialogEditsUndoRedoAndTheModifiedTitle) {
     key(Qt::Key_Z);
     EXPECT_EQ(preset.Elements[0].Daw.Explain, "Pan 1");
     EXPECT_FALSE(doc->isModified()); // back where the file was
-    EXPECT_EQ(w->windowTitle(), "Untitled" + kTitleEnd);
+    EXPECT_EQ(w->windowTitle(), "Mix Default" + kTitleEnd);
     key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(panel("Label_Explain"), "Wide");
     key(Qt::Key_Y);
@@ -268,7 +268,7 @@ TEST_F(EditingTest, SaveWritesTheCurrentFileButNeverTheDefaultPreset) {
     // Opened on purpose, the default preset is still not Save's to write.
     w->openPresetPath(path("Default.QOB"));
     EXPECT_EQ(doc->undoStack().count(), 0); // a fresh history
-    EXPECT_EQ(w->windowTitle(), "Untitled" + kTitleEnd);
+    EXPECT_EQ(w->windowTitle(), "Mix Default" + kTitleEnd);
     edit();
     asked.clear();
     key(Qt::Key_S);
@@ -416,14 +416,14 @@ TEST_F(EditingTest, DroppedDumpReadsThePresetBack) {
     EXPECT_EQ(preset.Elements[3].Daw.Explain, "Pan X");
     EXPECT_TRUE(doc->isModified());
     EXPECT_EQ(doc->currentFile(), QString());
-    EXPECT_EQ(w->windowTitle(), "*Untitled" + kTitleEnd);
+    EXPECT_EQ(w->windowTitle(), "*From Dump" + kTitleEnd);
     // What the dump could not carry is said, not hidden.
     ASSERT_EQ(messages.size(), 2);
     EXPECT_TRUE(messages[0].contains("capture.SYX"));
 
     // Not lost unasked: the next drop asks first, and Cancel keeps it.
     drop({path("broken.syx")});
-    EXPECT_EQ(questions, QStringList{"Untitled"});
+    EXPECT_EQ(questions, QStringList{"From Dump"});
     EXPECT_EQ(preset.Name, "From Dump");
 }
 

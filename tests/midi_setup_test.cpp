@@ -261,10 +261,9 @@ TEST_F(MidiSetupTest, SendRunsBesideTheWindowAndShowsProgressThenTheOutcome) {
     choosePort(1);
     const auto port = service->lastPort;
     const auto progress = [this] {
-        // "Sending  57/192": the count after a blank for the sign.
-        const QString row = panelRow2();
-        return row.startsWith("Sending  ") && row.endsWith("/192") ? row.mid(9).chopped(4).toInt()
-                                                                   : -1;
+        const QString row = panelRow2(); // "Sending 57/192"
+        return row.startsWith("Sending ") && row.endsWith("/192") ? row.mid(8).chopped(4).toInt()
+                                                                  : -1;
     };
     const auto gate = holdSendAt(*port, 21);
     click(AREA_SEND);
@@ -288,9 +287,25 @@ TEST_F(MidiSetupTest, SendRunsBesideTheWindowAndShowsProgressThenTheOutcome) {
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_FALSE(port->closed()) << "the port stays open for the next send";
 
-    // The next redraw gives the panel back to the element.
-    window->Display_Current_Element();
+    // Pointing at the current element gives the row back to its assignment at once, and a
+    // while after the outcome the row returns by itself.
+    hover(centreOf(state.CurrentElement));
     EXPECT_EQ(panelRow2(), "");
+
+    // A server that missed a cycle: the whole dump again, and the row says so; in every try:
+    // not sent, and a message that the slot may be damaged.
+    port->missCycles = 1;
+    click(AREA_SEND);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        panelRow2(), QString("Sent to slot 3 (second try: the server missed a cycle)"), kSlowTest);
+    EXPECT_EQ(port->sent().size(), 3 * 192u);
+    QTRY_COMPARE_WITH_TIMEOUT(panelRow2(), QString(), 6000);
+    port->missCycles = 3;
+    click(AREA_SEND);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        panelRow2(), QString("Not sent: the server missed a cycle in each of 3 tries"), kSlowTest);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].contains("Slot 3 of the surface may hold a damaged preset"));
 }
 
 // Stopping half-way would leave the surface's slot with half of one preset and half of

@@ -89,7 +89,8 @@ TEST(FillRow, StepsNumberChannelAndLabelOrRefusesWithoutChange) {
     Preset preset;
     preset.Elements[0].Daw = {ElementMode::Drawbar, 0xB0, 10, 64, "Pan 1", {}};
     preset.Elements[0].Midi = {0, 0x90, 1, 1, "other", {}};
-    ASSERT_TRUE(fillRow(preset, 0, Layer::Daw, FillStep::Number).ok);
+    EXPECT_EQ(fillRow(preset, 0, Layer::Daw, FillStep::Number).text,
+              "Filled V-Pots 1-16: CC 10 to 25");
     const std::vector<int> vpots = rowOf(0);
     ASSERT_EQ(vpots, rowOf(39));
     for (int j = 0; j < 16; ++j) {
@@ -112,7 +113,8 @@ TEST(FillRow, StepsNumberChannelAndLabelOrRefusesWithoutChange) {
     ASSERT_TRUE(fillRow(preset, 8, Layer::Daw, FillStep::Number).ok);
     EXPECT_EQ(preset.Elements[47].Daw.Explain, "F18");
     EXPECT_EQ(preset.Elements[9].Daw.Explain, "F04");
-    ASSERT_TRUE(fillRow(preset, 51, Layer::Midi, FillStep::Channel).ok);
+    EXPECT_EQ(fillRow(preset, 51, Layer::Midi, FillStep::Channel).text,
+              "Filled Buttons 1-16: channel 1 to 16");
     EXPECT_EQ(preset.Elements[18].Midi,
               (ElementAssignment{ElementMode::Push, 0x90, 60, 127, "Ch1", {}}));
     EXPECT_EQ(preset.Elements[55].Midi.Status, 0x9F);

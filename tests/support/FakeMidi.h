@@ -7,6 +7,7 @@
 #include "device/MidiOutPort.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -26,9 +27,14 @@ public:
 
     // Paced on `clock` like the ALSA port, so a test sees the same rule at work.
     TransferOutcome transfer(const TransferSchedule& schedule) override {
-        return paceBlocks(schedule, clock, [this](std::span<const std::uint8_t> message) {
-            return record(message);
-        });
+        TransferOutcome outcome =
+            paceBlocks(schedule, clock,
+                       [this](std::span<const std::uint8_t> message) { return record(message); });
+        if (missCycles > 0) {
+            --missCycles;
+            outcome.missedCycle = true;
+        }
+        return outcome;
     }
 
     MidiStatus close() override {
@@ -55,6 +61,7 @@ public:
     TransferClock clock = TransferClock::steady();
     std::function<void(int count)> onSend; // after each recorded message, on the sending thread
     int failAt = -1;                       // the message with this index fails
+    std::atomic<int> missCycles{0};        // this many of the next transfers report a missed cycle
     std::optional<int> connections;
     MidiStatus service; // what serviceStatus() answers
 

@@ -2,7 +2,6 @@
 #include "ui/main/FileActions.h"
 
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -31,7 +30,7 @@ QString qtFileFilter(std::string_view filter) {
 void showMessageBox(QWidget* parent, const QString& text, const QString& informative) {
     QMessageBox box(parent);
     box.setIcon(QMessageBox::NoIcon);
-    box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    box.setWindowTitle(QString::fromLatin1(kProgramTitle));
     box.setText(text);
     box.setInformativeText(informative);
     // Messages quote what the user typed, which must not be read as markup.
@@ -50,7 +49,7 @@ QString askFileNameDialog(QWidget* parent, const QString& title, const QString& 
 SaveAnswer askSaveChangesDialog(QWidget* parent, const QString& fileName) {
     QMessageBox box(parent);
     box.setIcon(QMessageBox::Warning);
-    box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    box.setWindowTitle(QString::fromLatin1(kProgramTitle));
     box.setTextFormat(Qt::PlainText);
     box.setText(QStringLiteral("Save changes to \"%1\"?").arg(fileName));
     box.setInformativeText(QStringLiteral("Your changes are lost if you don't save them."));

@@ -10,6 +10,8 @@ class QWidget;
 namespace qob {
 
 inline constexpr const char* kDefaultPresetName = "Default.QOB";
+// The program's name in window titles and on its message boxes.
+inline constexpr const char* kProgramTitle = "QOB-TANDRIX Editor";
 
 // The default preset next to the program, with exactly one separator before the name, also when
 // the folder is a root such as "/".

@@ -2,6 +2,7 @@
 #include "ui/main/PresetDocument.h"
 
 #include "model/PresetFile.h"
+#include "vocab/Cp1252.h"
 
 #include <QFileInfo>
 #include <QSignalBlocker>
@@ -131,9 +132,11 @@ void PresetDocument::saved(const QString& file) {
 }
 
 QString PresetDocument::displayName() const {
-    if (m_file.isEmpty())
-        return QStringLiteral("Untitled");
-    return QFileInfo(m_file).fileName();
+    if (!m_file.isEmpty())
+        return QFileInfo(m_file).fileName();
+    // With no file yet, the preset is known by the name the display shows.
+    const QString name = fromCp1252(m_preset.Name).trimmed();
+    return name.isEmpty() ? QStringLiteral("Untitled") : name;
 }
 
 } // namespace qob

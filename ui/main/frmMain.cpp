@@ -44,12 +44,13 @@
 #include <QUrl>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace qob {
 
 namespace {
 
 const char* const kSaveFailedText = "Couldn't save QOB-TANDRIX Preset File!";
-const char* const kProgramTitle = "QOB-TANDRIX Editor";
 const char* const kPresetSuffix = "qob";
 const char* const kDumpSuffix = "syx";
 
@@ -171,6 +172,10 @@ frmMain::frmMain(Preset& preset, EditorState& state, QWidget* parent)
 }
 
 void frmMain::setUp() {
+    m_statusTimer = new QTimer(this);
+    m_statusTimer->setSingleShot(true);
+    m_statusTimer->setInterval(kStatusShownMs);
+    connect(m_statusTimer, &QTimer::timeout, this, &frmMain::Display_Current_Element);
     m_seams.showMessage = [this](const QString& text, const QString& informative) {
         showMessageBox(this, text, informative);
     };
@@ -199,6 +204,8 @@ void frmMain::setUp() {
     setUpKeys();
     connect(m_document.get(), &PresetDocument::statusChanged, this, &frmMain::updateTitle);
     connect(m_document.get(), &PresetDocument::changed, this, &frmMain::Display_Current_Element);
+    // Without a file the title shows the preset's name, which any change may have changed.
+    connect(m_document.get(), &PresetDocument::changed, this, &frmMain::updateTitle);
     updateTitle();
 }
 
@@ -300,6 +307,7 @@ void frmMain::startUp(const QString& programFolder) {
     loadPreset(m_defaultPath);
     // Whatever the load left is where editing starts from, with no file to save back to.
     m_document->loaded(QString());
+    updateTitle();
     Display_Current_Element();
 }
 
@@ -454,6 +462,8 @@ void frmMain::editCopy() {
     const std::string text =
         writeRecord(m_state.CurrentElement, m_state.ActiveLayer, shownRecord());
     QGuiApplication::clipboard()->setText(fromCp1252(text));
+    showStatus(QStringLiteral("Copied ") +
+               QString::fromStdString(elementName(m_state.CurrentElement)));
 }
 
 void frmMain::editPaste() {
@@ -495,6 +505,7 @@ void frmMain::fillRow(bool byChannel) {
     }
     m_document->commit(QStringLiteral("Fill the row of ") +
                        QString::fromStdString(elementName(m_state.CurrentElement)));
+    showStatus(QString::fromStdString(result.text));
 }
 
 void frmMain::showKeyHelp() {
@@ -629,7 +640,9 @@ void frmMain::Form_MouseMove(int /*Button*/, int /*Shift*/, float X, float Y) {
     if (m_state.DialogOpen)
         return;
     Locate_Element(X, Y);
-    if (isElement(m_state.HoverElement) && m_state.HoverElement != m_state.CurrentElement) {
+    // A note on the status row gives way to the assignment of whatever element is pointed at.
+    if (isElement(m_state.HoverElement) &&
+        (m_state.HoverElement != m_state.CurrentElement || m_statusShown)) {
         m_state.CurrentElement = m_state.HoverElement;
         Display_Current_Element();
     }
@@ -669,6 +682,8 @@ void frmMain::Display_Element_Name() {
 }
 
 void frmMain::Display_Current_Element() {
+    m_statusShown = false;
+    m_statusTimer->stop();
     m_dawMidi->setText(QString::fromLatin1(layerName(m_state.ActiveLayer)));
     m_presetName->setText(fromCp1252(m_preset.Name));
     m_index->setText(QStringLiteral("Index : ") + fromCp1252(numberText(m_preset.PresetIndex)));
@@ -834,12 +849,22 @@ void frmMain::startSend(std::shared_ptr<MidiOutPort> port) {
         m_sender = new DumpSender(this);
         m_sender->setObjectName(QStringLiteral("DumpSender"));
         m_sender->onProgress = [this](int handedOver) {
-            showSendText(QStringLiteral("Sending ") + fromCp1252(numberText(handedOver)) +
-                         QStringLiteral("/%1").arg(kDumpBlocks));
+            // Once the pointer took the row back, the progress leaves it to the assignment.
+            if (!m_statusShown)
+                return;
+            static const char* const kTryWords[] = {"", " (second try)", " (third try)"};
+            showStatus(QStringLiteral("Sending %1/%2%3")
+                           .arg(handedOver)
+                           .arg(kDumpBlocks)
+                           .arg(QLatin1String(kTryWords[std::clamp(m_sendTry, 1, 3) - 1])),
+                       false);
         };
+        m_sender->onRetry = [this](int tryNumber) { m_sendTry = tryNumber; };
         m_sender->onFinished = [this](const TransferOutcome& outcome) { sendFinished(outcome); };
     }
     m_sendSlot = m_preset.PresetIndex;
+    m_sendTry = 1;
+    m_statusShown = true;
     m_sender->onProgress(0);
     m_sender->start(makeDumpBlocks(*image.image, m_sendSlot), port);
 }
@@ -847,7 +872,12 @@ void frmMain::startSend(std::shared_ptr<MidiOutPort> port) {
 void frmMain::sendFinished(const TransferOutcome& outcome) {
     switch (outcome.kind) {
     case TransferOutcome::Kind::Sent:
-        showSendText(QString::fromStdString(sentStatusText(m_sendSlot)));
+        showStatus(QString::fromStdString(sentStatusText(m_sendSlot, outcome.tries)));
+        return;
+    case TransferOutcome::Kind::CyclesMissed:
+        showNotSent("the server missed a cycle in each of " + std::to_string(kTransferTries) +
+                    " tries");
+        m_seams.showMessage(QString::fromStdString(cyclesMissedText(m_sendSlot)), QString());
         return;
     case TransferOutcome::Kind::Cancelled:
         showNotSent("stopped at " + std::to_string(outcome.handedOver) + "/" +
@@ -865,7 +895,7 @@ void frmMain::sendFinished(const TransferOutcome& outcome) {
 }
 
 void frmMain::showNotSent(const std::string& reason) {
-    showSendText(QString::fromStdString(notSentStatusText(reason)));
+    showStatus(QString::fromStdString(notSentStatusText(reason)));
 }
 
 // A send that cannot start: the short reason on the status row, and the whole story in a message.
@@ -875,7 +905,12 @@ void frmMain::refuseSend(const std::string& reason, const QString& text,
     m_seams.showMessage(text, informative);
 }
 
-void frmMain::showSendText(const QString& text) {
+void frmMain::showStatus(const QString& text, bool forAWhile) {
+    m_statusShown = true;
+    if (forAWhile)
+        m_statusTimer->start();
+    else
+        m_statusTimer->stop();
     m_lineM->setVisible(false);
     m_data->setVisible(false);
     m_explain->setVisible(false);

@@ -18,6 +18,7 @@
 class QFrame;
 class QLabel;
 class QPrinter;
+class QTimer;
 class QUrl;
 
 namespace qob {
@@ -182,8 +183,15 @@ private:
     // Created on first use; its close box destroys it, and the pointer then reads null.
     QPointer<ElementSetupForm> m_elementSetupForm;
 
+    // The status row (the panel's second row) tells what the window did: a send's progress
+    // while it runs, then for a while its outcome, a copy or a fill. Hovering an element, the
+    // current one too, gives the row back to the assignment at once.
+    void showStatus(const QString& text, bool forAWhile = true);
+    QTimer* m_statusTimer = nullptr;
+    bool m_statusShown = false;
+    static constexpr int kStatusShownMs = 4000;
+
     // The MIDI link: the dialog, created on first use, and the send in progress.
-    void showSendText(const QString& text);
     void showNotSent(const std::string& reason);
     void refuseSend(const std::string& reason, const QString& text, const QString& informative);
     void sendFinished(const TransferOutcome& outcome);
@@ -200,6 +208,7 @@ private:
     // A transfer takes 1.92 s; the port's own bounds end a stuck one within 5 s more.
     static constexpr int kSendFinishWaitMs = 10000;
     int m_sendSlot = 0;
+    int m_sendTry = 1;
 };
 
 } // namespace qob

@@ -28,7 +28,16 @@ void DumpSender::start(const DumpBlocks& blocks, std::shared_ptr<MidiOutPort> po
                 },
                 Qt::QueuedConnection);
         };
-        const TransferOutcome outcome = transferDump(blocks, *port, m_cancel, progress);
+        const auto retrying = [this, run](int tryNumber) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, run, tryNumber] {
+                    if (run == m_run && m_running && onRetry)
+                        onRetry(tryNumber);
+                },
+                Qt::QueuedConnection);
+        };
+        const TransferOutcome outcome = transferDump(blocks, *port, m_cancel, progress, retrying);
         QMetaObject::invokeMethod(
             this,
             [this, run, outcome] {

@@ -28,6 +28,8 @@ public:
     void stop();
 
     std::function<void(int handedOver)> onProgress;
+    // Before the whole dump goes again because the server missed a cycle: try 2, then 3.
+    std::function<void(int tryNumber)> onRetry;
     std::function<void(const TransferOutcome& outcome)> onFinished;
 
 signals:
