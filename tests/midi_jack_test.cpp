@@ -181,38 +181,44 @@ Messages syxMessages(const QString& file, int slot) {
     return messages;
 }
 
-// Runs `send` (which returns an empty text on success, else what went wrong) until the
-// receiver gets exactly `expected`. A difference is excused and the attempt repeated only when
-// the server missed a cycle meanwhile: a server without realtime scheduling then loses or
-// repeats what its late clients wrote.
+// Runs `send`, which returns an empty text on success, else what went wrong. A send that says
+// it succeeded must have left exactly `expected` as the last messages the receiver got: a
+// sender that saw the server miss a cycle sends the whole dump again, and the surface keeps the
+// newest copy. Only a send that said the server missed a cycle in every try is made again: a
+// server without realtime scheduling on a busy machine may do that, and the sender said so.
 template <typename Send>
 ::testing::AssertionResult deliversExactly(const JackReceiver& receiver, const Messages& expected,
                                            Send send) {
-    constexpr int kAttempts = 5;
+    constexpr int kAttempts = 3;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         const std::size_t before = receiver.messages().size();
-        const int xruns = receiver.xruns();
-        if (const std::string error = send(); !error.empty())
+        const std::string error = send();
+        if (error.find("missed a cycle in each") != std::string::npos) {
+            std::fprintf(stderr, "attempt %d: the server missed a cycle in every try; again\n",
+                         attempt);
+            continue;
+        }
+        if (!error.empty())
             return ::testing::AssertionFailure() << error;
         // The sender is done; what is still coming leaves within a cycle or two.
         receiver.waitFor(before + expected.size(), 2s);
+        QThread::msleep(100);
         const Messages all = receiver.messages();
-        const Messages got(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
-        if (got == expected)
-            return ::testing::AssertionSuccess();
-        if (receiver.xruns() == xruns) {
-            std::size_t d = 0;
-            while (d < got.size() && d < expected.size() && got[d] == expected[d])
-                ++d;
+        if (all.size() < before + expected.size())
             return ::testing::AssertionFailure()
-                   << got.size() << " messages arrived, not the " << expected.size()
-                   << " expected ones (first difference at message " << d + 1
-                   << "), and no cycle was missed";
-        }
-        std::fprintf(stderr, "attempt %d: %zu of %zu messages as sent, cycles missed; again\n",
-                     attempt, got.size(), expected.size());
+                   << all.size() - before << " messages arrived, not " << expected.size();
+        const Messages last(all.end() - static_cast<std::ptrdiff_t>(expected.size()), all.end());
+        if (last == expected)
+            return ::testing::AssertionSuccess();
+        std::size_t d = 0;
+        while (last[d] == expected[d])
+            ++d;
+        return ::testing::AssertionFailure()
+               << "the send said it succeeded, but the last " << expected.size()
+               << " messages are not the dump (first difference at message " << d + 1 << " of "
+               << all.size() - before << " received)";
     }
-    return ::testing::AssertionFailure() << "the server missed cycles in every attempt";
+    return ::testing::AssertionFailure() << "the server missed a cycle in every try, every time";
 }
 
 class JackTest : public ::testing::Test {
@@ -487,6 +493,43 @@ TEST_F(JackTest, AStoppedServerNeverHangsQob) {
     server.resume();
 }
 
+// A client that stalls once on an asynchronous server loses the blocks of the cycles it
+// missed; the sender hears of the missed cycle and sends the whole dump again. Stalled in every
+// try, the sender must not claim success.
+TEST_F(JackTest, ALateReceiverNeverLeavesADamagedCopyBehindASuccess) {
+    if (underPipeWire())
+        GTEST_SKIP() << "needs an asynchronous jackd of the test's own";
+    const Messages expected = syxMessages(kDefault, 3);
+    struct Case {
+        std::vector<std::size_t> stallAt; // message counts at which the receiver stalls
+        int status;
+        const char* said;
+    };
+    const Case cases[] = {
+        {{60}, 0, "(second try: the server missed a cycle)"},
+        {{60, 252, 444}, 1, "Slot 3 of the surface may hold a damaged preset: send it again."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        OwnServer server(128, OwnServer::Mode::Asynchronous);
+        std::unique_ptr<JackReceiver> receiver;
+        ASSERT_TRUE(startReceiver(receiver, &server));
+        receiver->stallAt(c.stallAt, 40ms);
+        const Outcome sent = qob({"send", kDefault, "--port",
+                                  QString::fromStdString(receiver->portName()), "--slot", "3"},
+                                 server.env());
+        EXPECT_EQ(sent.status, c.status) << sent.err.toStdString();
+        EXPECT_TRUE((sent.out + sent.err).contains(c.said))
+            << sent.out.toStdString() << sent.err.toStdString();
+        EXPECT_GT(receiver->xruns(), 0);
+        if (sent.status == 0) {
+            const Messages all = receiver->messages();
+            ASSERT_GE(all.size(), expected.size());
+            EXPECT_EQ(Messages(all.end() - kDumpBlocks, all.end()), expected);
+        }
+    }
+}
+
 class JackWindowTest : public JackTest, public WindowDriver {
 protected:
     void openWindow() {
@@ -513,7 +556,9 @@ TEST_F(JackWindowTest, SendThroughTheDialogDeliversTheSyxBytes) {
 
     const auto sendAndWait = [this] {
         click(AREA_SEND);
-        if (!QTest::qWaitFor([this] { return panelRow2() == "Sent to slot 4"; }, kProcessTimeout))
+        if (!QTest::qWaitFor([this] { return !panelRow2().startsWith("Sending"); },
+                             kProcessTimeout) ||
+            !panelRow2().startsWith("Sent to slot 4"))
             return "the panel shows '" + panelRow2().toStdString() + "'";
         return std::string();
     };

@@ -28,6 +28,9 @@ struct JackReceiver::Impl {
     jack_client_t* jack = nullptr;
     jack_port_t* in = nullptr;
     std::atomic<int> xruns{0};
+    // Set before the messages that trigger them arrive; the callback reads them.
+    std::array<std::atomic<std::size_t>, 4> stallAt{};
+    std::atomic<long> stallMicros{0};
 
     static int onProcess(jack_nframes_t nframes, void* arg) {
         auto* self = static_cast<Impl*>(arg);
@@ -43,6 +46,13 @@ struct JackReceiver::Impl {
             slot.frame = cycleStart + event.time;
             slot.size = static_cast<std::uint32_t>(std::min(event.size, kMaxBytes));
             std::copy_n(event.buffer, slot.size, slot.bytes.begin());
+        }
+        for (auto& at : self->stallAt) {
+            std::size_t target = at.load();
+            if (target != 0 && n >= target && at.compare_exchange_strong(target, 0)) {
+                // Deliberately late: what a busy desktop does to a client now and then.
+                std::this_thread::sleep_for(std::chrono::microseconds(self->stallMicros.load()));
+            }
         }
         self->count.store(n, std::memory_order_release);
         return 0;
@@ -132,6 +142,12 @@ bool JackReceiver::connectFrom(const std::string& output) {
 
 bool JackReceiver::disconnectFrom(const std::string& output) {
     return m_impl->jack && jack_disconnect(m_impl->jack, output.c_str(), m_portName.c_str()) == 0;
+}
+
+void JackReceiver::stallAt(std::vector<std::size_t> at, std::chrono::milliseconds stall) {
+    m_impl->stallMicros = static_cast<long>(stall.count()) * 1000;
+    for (std::size_t i = 0; i < m_impl->stallAt.size(); ++i)
+        m_impl->stallAt[i] = i < at.size() ? at[i] : 0;
 }
 
 int JackReceiver::xruns() const {

@@ -44,6 +44,11 @@ public:
     // lost: a transfer that lost messages is only our fault if no cycle was missed meanwhile.
     int xruns() const;
 
+    // Makes the receiver a late client: its process callback sleeps for `stall` once the total
+    // number of messages received reaches each count in `at` (at most four), as one stalled
+    // client on a loaded desktop does.
+    void stallAt(std::vector<std::size_t> at, std::chrono::milliseconds stall);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
