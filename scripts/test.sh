@@ -35,10 +35,9 @@ cmake --build "$release" -j "$jobs"
 
 echo "== MIDI transfer through a JACK server (dummy driver)"
 # One at a time: they share the server and look for each other's ports by name. The server runs
-# without realtime priority, so a test that fails is run once more; its first output stays in
-# the log.
-timeout 600 bash scripts/with-jack.sh ctest --test-dir "$build" --output-on-failure -L jack \
-  --repeat until-pass:2
+# without realtime priority and may miss a cycle; the sender then sends the whole dump again and
+# says so, which the tests check rather than retry.
+timeout 600 bash scripts/with-jack.sh ctest --test-dir "$build" --output-on-failure -L jack
 
 echo "== MIDI delivery through PipeWire's JACK interface (private session, dummy driver)"
 timeout 300 bash scripts/with-pipewire.sh "$build/midi_jack_tests" \
@@ -59,8 +58,7 @@ export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1
 ASAN_OPTIONS+=:check_initialization_order=1:strict_init_order=1
 export UBSAN_OPTIONS=print_stacktrace=1
 ctest --test-dir "$asan" --output-on-failure -j "$jobs" -LE jack
-timeout 600 bash scripts/with-jack.sh ctest --test-dir "$asan" --output-on-failure -L jack \
-  --repeat until-pass:2
+timeout 600 bash scripts/with-jack.sh ctest --test-dir "$asan" --output-on-failure -L jack
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
 echo "== fuzzing the preset reader and the dump import for ${seconds}s each, each input rule for 10s"
