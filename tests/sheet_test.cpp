@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QSvgRenderer>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -288,6 +289,76 @@ TEST_F(SheetFiles, CliRefusalsLeaveTheOutputAlone) {
     EXPECT_FALSE(QFile::exists(path("s.jpg")));
 }
 
+// The sheet goes through the same careful save as presets, in every format: what a save keeps
+// or refuses, a sheet does too, and a failure leaves the old file as it was.
+TEST_F(SheetFiles, EveryFormatIsWrittenWholeOrNotAtAll) {
+    struct Target {
+        const char* what;
+        const char* shell; // run before qob
+        std::function<void(const QString& out)> make;
+        int status;
+        const char* says;
+    };
+    const QString other = path("other name");
+    const Target targets[] = {
+        {"read-only", "", [](const QString& out) { makeFile(out, "old", 0444); }, 1,
+         "is read-only"},
+        {"a FIFO", "",
+         [](const QString& out) { ASSERT_EQ(::mkfifo(encoded(out).constData(), 0666), 0); }, 1,
+         "is not a regular file"},
+        {"a file-size limit", "ulimit -f 1;", [](const QString& out) { writeBytes(out, "old"); }, 1,
+         "File too large"},
+        {"a hard link", "",
+         [&](const QString& out) {
+             writeBytes(out, "old");
+             addName(out, other);
+         },
+         0, ""},
+    };
+    for (const char* format : {"pdf", "png", "svg"}) {
+        for (const Target& t : targets) {
+            SCOPED_TRACE(std::string(format) + ", " + t.what);
+            const QString out = path(QStringLiteral("sheet.") + QLatin1String(format));
+            QFile::remove(out);
+            QFile::remove(other);
+            t.make(out);
+            const Outcome o =
+                run(QStringLiteral("/bin/sh"),
+                    {"-c", QLatin1String(t.shell) + QStringLiteral(" exec \"$0\" \"$@\""), QOB_CLI,
+                     "sheet", kDefault, "-o", out},
+                    withoutDisplay());
+            EXPECT_EQ(o.status, t.status) << o.err.toStdString();
+            EXPECT_TRUE(o.err.contains(QLatin1String(t.says))) << o.err.toStdString();
+            if (t.status == 0) {
+                EXPECT_EQ(bytesOf(other), bytesOf(out)) << "the other name sees the new sheet";
+            } else if (QFileInfo(out).isFile()) {
+                EXPECT_EQ(bytesOf(out), "old");
+            }
+        }
+    }
+    EXPECT_EQ(entriesOf(dir.path()),
+              QStringList({"other name", "sheet.pdf", "sheet.png", "sheet.svg"}))
+        << "no temporary file left";
+}
+
+// Card texts are escaped, and so is the title: a name no XML parser rejects.
+TEST_F(SheetFiles, TheSvgTitleIsEscaped) {
+    Preset preset = defaultPreset();
+    preset.Name = "R&B <Mix>\x1B";
+    const QString svg = path("title.svg");
+    ASSERT_TRUE(writeSheetFile(svg, SheetFormat::Svg, preset, {Layer::Daw}, {}).ok);
+    QFile file(svg);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    QString title;
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement &&
+            xml.name() == QLatin1String("title") && title.isEmpty())
+            title = xml.readElementText();
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(title, QStringLiteral("Preset sheet: R&B <Mix>\\x1B"));
+}
+
 TEST_F(SheetFiles, CtrlPPrintsBothLayersThroughThePrintDialog) {
     Preset preset;
     EditorState state;
@@ -310,6 +381,20 @@ TEST_F(SheetFiles, CtrlPPrintsBothLayersThroughThePrintDialog) {
     ASSERT_EQ(asked, 1);
     ASSERT_EQ(pdfPages(pdf), 2);
     EXPECT_TRUE(pdfText(pdf, 2).contains(QStringLiteral("MIDI layer")));
+
+    // Printed to a file the careful way: a file that cannot be replaced stays as it was.
+    const QString readOnly = path("read only.pdf");
+    makeFile(readOnly, "old", 0444);
+    window.seams().askPrinter = [&](QPrinter& printer) {
+        printer.setOutputFileName(readOnly);
+        return true;
+    };
+    window.printSheet();
+    EXPECT_EQ(bytesOf(readOnly), "old");
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(dialogs.messages[0], "Couldn't print the preset sheet!");
+    EXPECT_TRUE(dialogs.messages[1].contains("is read-only")) << dialogs.messages[1].toStdString();
+    dialogs.messages.clear();
 
     // Cancelled: nothing is printed.
     QFile::remove(pdf);

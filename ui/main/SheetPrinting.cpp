@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main/SheetPrinting.h"
 
+#include "model/PresetFile.h"
 #include "ui/main/frmMain.h"
 #include "ui/picture/PresetSheet.h"
 #include "vocab/Cp1252.h"
@@ -20,16 +21,32 @@ bool askPrinterDialog(QWidget* parent, QPrinter& printer) {
 void frmMain::printSheet() {
     QPrinter printer(QPrinter::HighResolution);
     // The sheet is laid out for A4 landscape; another paper the user picks gets it scaled.
-    printer.setPageLayout(
-        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
+    printer.setPageLayout(sheetPageLayout());
     printer.setFullPage(true);
     printer.setDocName(QStringLiteral("Preset sheet ") + fromCp1252(m_preset.Name));
     if (!m_seams.askPrinter(printer))
         return;
-    if (!paintSheetPages(printer, m_preset, {Layer::Daw, Layer::Midi}, QString()))
+    const std::vector<Layer> layers{Layer::Daw, Layer::Midi};
+    const QString file = printer.outputFileName();
+    if (printer.outputFormat() == QPrinter::PdfFormat && !file.isEmpty()) {
+        // Printed to a file: written as `qob sheet` writes one, so a failure keeps the old file.
+        const std::optional<QByteArray> bytes =
+            renderSheetFile(SheetFormat::Pdf, m_preset, layers, QString(), printer.pageLayout());
+        const FileResult saved =
+            bytes ? saveFileAtomically(file,
+                                       std::string_view(bytes->constData(),
+                                                        static_cast<std::size_t>(bytes->size())))
+                  : FileResult{
+                        false,
+                        (file + QStringLiteral(": the sheet could not be drawn")).toStdString()};
+        if (!saved.ok)
+            m_seams.showMessage(QStringLiteral("Couldn't print the preset sheet!"),
+                                QString::fromStdString(saved.detail));
+        return;
+    }
+    if (!paintSheetPages(printer, m_preset, layers, QString()))
         m_seams.showMessage(QStringLiteral("Couldn't print the preset sheet!"),
-                            printer.outputFileName().isEmpty() ? printer.printerName()
-                                                               : printer.outputFileName());
+                            printer.printerName());
 }
 
 } // namespace qob

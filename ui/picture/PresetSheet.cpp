@@ -1,17 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/picture/PresetSheet.h"
 
+#include "model/PresetFile.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/Skin.h"
 #include "vocab/Cp1252.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QSvgRenderer>
 
@@ -108,8 +109,9 @@ QSize stackedSize(std::size_t pages) {
             kSheetImagePageSize.height() * static_cast<int>(std::max<std::size_t>(pages, 1))};
 }
 
+// Control bytes as the sheet shows them everywhere: no file format may carry them raw.
 QString sheetTitle(const Preset& preset) {
-    return QStringLiteral("Preset sheet: ") + fromCp1252(preset.Name);
+    return QStringLiteral("Preset sheet: ") + shownText(preset.Name);
 }
 
 } // namespace
@@ -181,36 +183,42 @@ QImage renderSheetImage(const Preset& preset, const std::vector<Layer>& layers,
     return image;
 }
 
-SheetWriteResult writeSheetFile(const QString& path, SheetFormat format, const Preset& preset,
-                                const std::vector<Layer>& layers, const QString& source) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {false, path + QStringLiteral(": ") + file.errorString()};
+QPageLayout sheetPageLayout() {
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0));
+}
+
+std::optional<QByteArray> renderSheetFile(SheetFormat format, const Preset& preset,
+                                          const std::vector<Layer>& layers, const QString& source,
+                                          const QPageLayout& pdfLayout) {
+    // Drawn into memory first: the file is written in one careful step once all of it exists.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     bool painted = false;
     switch (format) {
     case SheetFormat::Pdf: {
-        QPdfWriter writer(&file);
-        writer.setPageLayout(
-            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0)));
+        QPdfWriter writer(&buffer);
+        writer.setPageLayout(pdfLayout);
         writer.setTitle(sheetTitle(preset));
         writer.setCreator(QStringLiteral("qob"));
         painted = paintSheetPages(writer, preset, layers, source);
         break;
     }
     case SheetFormat::Png: {
-        QImageWriter writer(&file, "PNG");
+        QImageWriter writer(&buffer, "PNG");
         writer.setQuality(kPngSmallest);
         painted = writer.write(renderSheetImage(preset, layers, source));
         break;
     }
     case SheetFormat::Svg: {
         QSvgGenerator generator;
-        generator.setOutputDevice(&file);
+        generator.setOutputDevice(&buffer);
         const QSize size = stackedSize(layers.size());
         generator.setSize(size);
         generator.setViewBox(QRect(QPoint(0, 0), size));
         generator.setResolution(kSvgDpi);
-        generator.setTitle(sheetTitle(preset));
+        // The generator writes the title into the XML as it is given.
+        generator.setTitle(sheetTitle(preset).toHtmlEscaped());
         QPainter p;
         painted = p.begin(&generator);
         if (painted) {
@@ -220,12 +228,21 @@ SheetWriteResult writeSheetFile(const QString& path, SheetFormat format, const P
         break;
     }
     }
-    if (!painted) {
-        file.cancelWriting();
+    if (!painted)
+        return std::nullopt;
+    return bytes;
+}
+
+SheetWriteResult writeSheetFile(const QString& path, SheetFormat format, const Preset& preset,
+                                const std::vector<Layer>& layers, const QString& source) {
+    const std::optional<QByteArray> bytes =
+        renderSheetFile(format, preset, layers, source, sheetPageLayout());
+    if (!bytes)
         return {false, path + QStringLiteral(": the sheet could not be drawn")};
-    }
-    if (!file.commit())
-        return {false, path + QStringLiteral(": ") + file.errorString()};
+    const FileResult saved = saveFileAtomically(
+        path, std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())));
+    if (!saved.ok)
+        return {false, QString::fromStdString(saved.detail)};
     return {true, {}};
 }
 

@@ -4,7 +4,9 @@
 #include "model/Preset.h"
 #include "ui/picture/SheetLayout.h"
 
+#include <QByteArray>
 #include <QImage>
+#include <QPageLayout>
 #include <QSize>
 #include <QString>
 
@@ -39,8 +41,18 @@ bool paintSheetPages(QPagedPaintDevice& device, const Preset& preset,
 QImage renderSheetImage(const Preset& preset, const std::vector<Layer>& layers,
                         const QString& source, qreal devicePixelRatio = kSheetImageRatio);
 
-// Writes the sheet to `path` whole or not at all: an existing file is replaced only once the new
-// one is complete. The error names the file and the reason.
+// A4 landscape without margins: the sheet's own page, and the PDF file's.
+QPageLayout sheetPageLayout();
+
+// The whole sheet as the bytes of a file in `format` (a PDF in `pdfLayout`); nullopt when it
+// could not be drawn.
+std::optional<QByteArray> renderSheetFile(SheetFormat format, const Preset& preset,
+                                          const std::vector<Layer>& layers, const QString& source,
+                                          const QPageLayout& pdfLayout);
+
+// Writes the sheet to `path` through the same careful save as presets: whole or not at all, and
+// an existing file keeps its permissions, owner and other names, or is refused where a preset
+// would be (read-only, a FIFO, a device). The error names the file and the reason.
 struct SheetWriteResult {
     bool ok = false;
     QString error;
