@@ -2,8 +2,6 @@
 #include "ui/main/frmMain.h"
 
 #include "device/DumpImport.h"
-#include "device/DumpTransfer.h"
-#include "device/MidiOutPort.h"
 #include "device/RtMidiPort.h"
 #include "model/PresetFile.h"
 #include "model/RecordEdits.h"
@@ -17,9 +15,8 @@
 #include "ui/main/SheetPrinting.h"
 #include "ui/main/Skin.h"
 #include "ui/main/SkinCache.h"
-#include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MIDISetupForm.h"
-#include "ui/midisetup/MidiCalls.h"
+#include "ui/midisetup/MidiLink.h"
 #include "vocab/Cp1252.h"
 #include "vocab/ElementNames.h"
 #include "vocab/Text.h"
@@ -31,7 +28,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDropEvent>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -188,8 +184,15 @@ void frmMain::setUp() {
     };
     m_seams.endProgram = [] { QCoreApplication::exit(0); };
     m_seams.midiService = [] { return makeRtMidiService(); };
-    m_midiCalls = new MidiCalls(this);
-    m_midiCalls->setObjectName(QStringLiteral("MidiCalls"));
+    m_link = new MidiLink(m_preset, m_state, this);
+    MidiLinkSeams& link = m_link->seams();
+    link.showMessage = [this](const QString& text, const QString& informative) {
+        m_seams.showMessage(text, informative);
+    };
+    link.showStatus = [this](const QString& text, bool forAWhile) { showStatus(text, forAWhile); };
+    link.statusShown = [this] { return m_statusShown; };
+    link.midiService = [this] { return m_seams.midiService(); };
+    link.closePort = [this] { closeMidiPort(); };
     m_seams.askPrinter = [this](QPrinter& printer) { return askPrinterDialog(this, printer); };
     m_dropKinds.push_back({QString::fromLatin1(kPresetSuffix), [this](const QString& path) {
                                if (okToLoseChanges())
@@ -617,7 +620,7 @@ void frmMain::Form_MouseDown(int Button, int /*Shift*/, float X, float Y) {
         return;
     case AREA_SEND:
         // While a first port is still opening, SEND says so rather than that none was chosen.
-        if (!m_state.MidiPortChosen && !m_midiCalls->busy())
+        if (!m_state.MidiPortChosen && !m_link->busy())
             m_seams.showMessage(QStringLiteral("No MIDI Device ! Please Click <MIDI DEVICE>"),
                                 QString());
         else
@@ -651,11 +654,10 @@ void frmMain::Form_MouseMove(int /*Button*/, int /*Shift*/, float X, float Y) {
 // An open, close or reconnect in progress is let finish first (the service bounds each), so
 // the port it opens is closed again rather than left behind.
 void frmMain::Form_Unload() {
-    m_unloading = true;
-    m_midiCalls->waitUntilIdle(kMidiCallsWaitMs);
+    m_link->beginShutdown();
     if (m_state.MidiPortChosen)
         closeMidiPort();
-    m_midiCalls->waitUntilIdle(kMidiCallsWaitMs);
+    m_link->waitUntilIdle();
 }
 
 void frmMain::Pic_Channel_Shift_Click() {
@@ -761,148 +763,16 @@ void frmMain::showElementSetupForm() {
     });
 }
 
-// Asked here, on the window's thread, and kept: the dialog and SEND's reconnect share it.
-std::shared_ptr<MidiOutService> frmMain::midiService() {
-    if (!m_midiService)
-        m_midiService = m_seams.midiService();
-    return m_midiService;
-}
-
 void frmMain::showMidiSetupForm() {
-    bringUp(m_midiSetupForm, [this] {
-        auto* form = new MIDISetupForm(m_state, midiService(), *m_midiCalls, this);
-        form->seams().closePort = [this] { closeMidiPort(); };
-        return form;
-    });
+    bringUp(m_midiSetupForm, [this] { return m_link->createSetupForm(); });
 }
 
-// The send runs on a thread of its own; its progress and outcome take the second row of the
-// panel until the next redraw. A send that does not start says so there too, so the row never
-// keeps an earlier "Sent to slot N".
 void frmMain::SendDeviceDump() {
-    if (m_sender && m_sender->isRunning())
-        return; // one send at a time
-    if (m_midiCalls->busy()) {
-        // The port is being opened, closed or listed; its outcome is not known yet.
-        showNotSent("the MIDI port is busy, press SEND again in a moment");
-        return;
-    }
-    std::shared_ptr<MidiOutPort> port = m_state.MidiOutHandle;
-    if (!port) {
-        // A port was chosen, but opening it failed: sending would reach nobody.
-        refuseSend(
-            "no open port", QStringLiteral("No MIDI port is open ! Please Click <MIDI DEVICE>"),
-            QStringLiteral("The last attempt to open one gave rc = %1.").arg(m_state.MidiResult));
-        return;
-    }
-    if (!port->serviceStatus().ok()) {
-        // The server went away under the open port. If the port's owner is back under the same
-        // name, the user means that port.
-        const std::string name = port->name();
-        m_midiCalls->run(
-            this, [service = midiService(), name] { return service->openNamed(name); },
-            [this, port, name](const OpenResult& again) {
-                if (!again.port) {
-                    refuseSend(
-                        "no MIDI service", QString::fromStdString(openFailureText(kMidiNoService)),
-                        QString::fromStdString(port->serviceStatus().detail + ", and " + name +
-                                               " cannot be opened again: " + again.status.detail));
-                    return;
-                }
-                m_midiCalls->run(
-                    this, [port] { return port->close(); }, [](const MidiStatus&) {});
-                m_state.MidiOutHandle = again.port;
-                m_state.MidiResult = again.status.code;
-                if (m_unloading)
-                    return;
-                startSend(again.port);
-            });
-        return;
-    }
-    startSend(port);
+    m_link->send();
 }
 
-void frmMain::startSend(std::shared_ptr<MidiOutPort> port) {
-    const DumpResult image = BuildDeviceDump(m_preset);
-    if (!image.image) {
-        refuseSend("the preset cannot be sent", QString::fromStdString(image.error),
-                   QStringLiteral("Nothing was sent."));
-        return;
-    }
-    if (m_preset.PresetIndex < kFirstPresetSlot || m_preset.PresetIndex > kLastPresetSlot) {
-        refuseSend("no such slot",
-                   QStringLiteral("Preset index %1 is outside %2..%3.")
-                       .arg(m_preset.PresetIndex)
-                       .arg(kFirstPresetSlot)
-                       .arg(kLastPresetSlot),
-                   QStringLiteral("Nothing was sent."));
-        return;
-    }
-    if (port->connectionCount() == 0) {
-        refuseSend("no connection",
-                   QStringLiteral("MIDI port %1 is connected to nothing.")
-                       .arg(QString::fromStdString(port->name())),
-                   QStringLiteral("Connect it to the surface, then send again. Nothing was sent."));
-        return;
-    }
-    if (!m_sender) {
-        m_sender = new DumpSender(this);
-        m_sender->setObjectName(QStringLiteral("DumpSender"));
-        m_sender->onProgress = [this](int handedOver) {
-            // Once the pointer took the row back, the progress leaves it to the assignment.
-            if (!m_statusShown)
-                return;
-            static const char* const kTryWords[] = {"", " (second try)", " (third try)"};
-            showStatus(QStringLiteral("Sending %1/%2%3")
-                           .arg(handedOver)
-                           .arg(kDumpBlocks)
-                           .arg(QLatin1String(kTryWords[std::clamp(m_sendTry, 1, 3) - 1])),
-                       false);
-        };
-        m_sender->onRetry = [this](int tryNumber) { m_sendTry = tryNumber; };
-        m_sender->onFinished = [this](const TransferOutcome& outcome) { sendFinished(outcome); };
-    }
-    m_sendSlot = m_preset.PresetIndex;
-    m_sendTry = 1;
-    m_statusShown = true;
-    m_sender->onProgress(0);
-    m_sender->start(makeDumpBlocks(*image.image, m_sendSlot), port);
-}
-
-void frmMain::sendFinished(const TransferOutcome& outcome) {
-    switch (outcome.kind) {
-    case TransferOutcome::Kind::Sent:
-        showStatus(QString::fromStdString(sentStatusText(m_sendSlot, outcome.tries)));
-        return;
-    case TransferOutcome::Kind::CyclesMissed:
-        showNotSent("the server missed a cycle in each of " + std::to_string(kTransferTries) +
-                    " tries");
-        m_seams.showMessage(QString::fromStdString(cyclesMissedText(m_sendSlot)), QString());
-        return;
-    case TransferOutcome::Kind::Cancelled:
-        showNotSent("stopped at " + std::to_string(outcome.handedOver) + "/" +
-                    std::to_string(kDumpBlocks));
-        return;
-    case TransferOutcome::Kind::Failed:
-        showNotSent("failed at block " + std::to_string(outcome.failedBlock + 1) + "/" +
-                    std::to_string(kDumpBlocks));
-        m_seams.showMessage(QString::fromStdString(sendStoppedText(outcome)),
-                            outcome.handedOver > 0
-                                ? QString::fromStdString(partialSlotText(m_sendSlot))
-                                : QStringLiteral("Nothing was sent."));
-        return;
-    }
-}
-
-void frmMain::showNotSent(const std::string& reason) {
-    showStatus(QString::fromStdString(notSentStatusText(reason)));
-}
-
-// A send that cannot start: the short reason on the status row, and the whole story in a message.
-void frmMain::refuseSend(const std::string& reason, const QString& text,
-                         const QString& informative) {
-    showNotSent(reason);
-    m_seams.showMessage(text, informative);
+void frmMain::closeMidiPort() {
+    m_link->closePort();
 }
 
 void frmMain::showStatus(const QString& text, bool forAWhile) {
@@ -916,29 +786,6 @@ void frmMain::showStatus(const QString& text, bool forAWhile) {
     m_explain->setVisible(false);
     m_sysEx->setText(text);
     m_sysEx->setVisible(true);
-}
-
-// A send in progress is let finish first: stopped half-way, it would leave the surface's slot
-// holding half of one preset and half of another. It takes about 2 s, and the display shows
-// it meanwhile; user input waits.
-void frmMain::closeMidiPort() {
-    if (m_sender && m_sender->isRunning()) {
-        QEventLoop loop;
-        connect(m_sender, &DumpSender::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(kSendFinishWaitMs, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    if (m_sender)
-        m_sender->stop();
-    if (!m_state.MidiOutHandle) {
-        m_state.MidiResult = kMidiInvalidHandle;
-        return;
-    }
-    // Closed on the service's queue, so an open asked for next waits for it.
-    m_midiCalls->run(
-        this, [port = std::move(m_state.MidiOutHandle)] { return port->close(); },
-        [this](const MidiStatus& closed) { m_state.MidiResult = closed.code; });
-    m_state.MidiOutHandle.reset();
 }
 
 bool frmMain::isKeyColoured(QPointF pos) const {

@@ -23,13 +23,11 @@ class QUrl;
 
 namespace qob {
 
-class DumpSender;
 class ElementSetupForm;
 class LitPicture;
 class MIDISetupForm;
-class MidiCalls;
+class MidiLink;
 class MidiOutService;
-struct TransferOutcome;
 class PanelLabel;
 class PresetDocument;
 
@@ -191,24 +189,9 @@ private:
     bool m_statusShown = false;
     static constexpr int kStatusShownMs = 4000;
 
-    // The MIDI link: the dialog, created on first use, and the send in progress.
-    void showNotSent(const std::string& reason);
-    void refuseSend(const std::string& reason, const QString& text, const QString& informative);
-    void sendFinished(const TransferOutcome& outcome);
-    void startSend(std::shared_ptr<MidiOutPort> port);
-    std::shared_ptr<MidiOutService> midiService();
+    // The MIDI link: the service, its call queue and SEND. The dialog is created on first use.
+    MidiLink* m_link = nullptr;
     QPointer<MIDISetupForm> m_midiSetupForm;
-    std::shared_ptr<MidiOutService> m_midiService; // from the seam, at its first use
-    DumpSender* m_sender = nullptr;
-    // Every call into the MIDI service (list, open, close, reconnect) goes through this queue.
-    MidiCalls* m_midiCalls = nullptr;
-    bool m_unloading = false; // EXIT is waiting for the MIDI service: no new send
-    // An open and a close, each bounded by the service at about 5 s.
-    static constexpr int kMidiCallsWaitMs = 12000;
-    // A transfer takes 1.92 s; the port's own bounds end a stuck one within 5 s more.
-    static constexpr int kSendFinishWaitMs = 10000;
-    int m_sendSlot = 0;
-    int m_sendTry = 1;
 };
 
 } // namespace qob

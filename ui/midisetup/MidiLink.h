@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/Preset.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace qob {
+
+class DumpSender;
+class MIDISetupForm;
+class MidiCalls;
+class MidiOutPort;
+class MidiOutService;
+struct TransferOutcome;
+
+// What the link needs of the main window; each is read when used, so a test may point the
+// window's own seams elsewhere at any time.
+struct MidiLinkSeams {
+    std::function<void(const QString& text, const QString& informative)> showMessage;
+    // The panel's status row: `forAWhile` keeps it there a few seconds, else until replaced.
+    std::function<void(const QString& text, bool forAWhile)> showStatus;
+    // False once the pointer gave the row back to the assignment.
+    std::function<bool()> statusShown;
+    std::function<std::shared_ptr<MidiOutService>()> midiService;
+    // The window's own closeMidiPort, which a test may replace.
+    std::function<void()> closePort;
+};
+
+// The main window's link to the surface: the MIDI service and its call queue, the MIDI Device
+// Setup dialog's wiring, SEND with its refusals, progress and outcome on the status row, and
+// the wait for a running send before the port closes.
+class MidiLink : public QObject {
+    Q_OBJECT
+public:
+    MidiLink(Preset& preset, EditorState& state, QWidget* window);
+
+    MidiLinkSeams& seams() { return m_seams; }
+    MidiCalls& calls();
+    // An open, close or listing is under way: its outcome is not known yet.
+    bool busy() const;
+    // Asked for once, on the window's thread, and kept: the dialog and SEND's reconnect share it.
+    std::shared_ptr<MidiOutService> service();
+    MIDISetupForm* createSetupForm();
+
+    // SEND: refuses with a reason, or starts the transfer beside the window.
+    void send();
+    // Lets a running send finish, then closes the port on the call queue.
+    void closePort();
+    // EXIT: no new send from here on, and the calls in hand are let finish (each is bounded).
+    void beginShutdown();
+    void waitUntilIdle();
+
+private:
+    void showNotSent(const std::string& reason);
+    void showProgress(int handedOver);
+    void refuseSend(const std::string& reason, const QString& text, const QString& informative);
+    void sendFinished(const TransferOutcome& outcome);
+    void startSend(std::shared_ptr<MidiOutPort> port);
+
+    Preset& m_preset;
+    EditorState& m_state;
+    QWidget* m_window;
+    MidiLinkSeams m_seams;
+    MidiCalls* m_calls;
+    std::shared_ptr<MidiOutService> m_service; // from the seam, at its first use
+    DumpSender* m_sender = nullptr;
+    bool m_unloading = false; // EXIT is waiting for the MIDI service: no new send
+    // An open and a close, each bounded by the service at about 5 s.
+    static constexpr int kMidiCallsWaitMs = 12000;
+    // A transfer takes 1.92 s, three tries at most; the port's own bounds end a stuck one
+    // within 5 s more.
+    static constexpr int kSendFinishWaitMs = 12000;
+    int m_sendSlot = 0;
+    int m_sendTry = 1;
+};
+
+} // namespace qob
