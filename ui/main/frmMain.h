@@ -3,6 +3,7 @@
 
 #include "model/Preset.h"
 #include "ui/main/FileActions.h"
+#include "ui/main/MainWindowSeams.h"
 
 #include <QImage>
 #include <QList>
@@ -23,6 +24,7 @@ class QUrl;
 
 namespace qob {
 
+class DocumentActions;
 class ElementSetupForm;
 class LitPicture;
 class MIDISetupForm;
@@ -30,23 +32,6 @@ class MidiLink;
 class MidiOutService;
 class PanelLabel;
 class PresetDocument;
-
-// Everything that would block on a modal window or end the process goes through here, so tests
-// can answer in its place.
-struct MainWindowSeams {
-    std::function<void(const QString& text, const QString& informative)> showMessage;
-    // `start` is the file or folder the dialog proposes.
-    std::function<QString(const QString& title, const QString& filter, bool save,
-                          const QString& start)>
-        askFileName;
-    // "Save changes to "mine.qob"?" with Save, Discard and Cancel.
-    std::function<SaveAnswer(const QString& fileName)> askSaveChanges;
-    std::function<void()> endProgram;
-    // The MIDI output service, asked for once, when the MIDI Device Setup dialog first opens.
-    std::function<std::shared_ptr<MidiOutService>()> midiService;
-    // The print dialog: true when the user chose to print (to a printer or a PDF file).
-    std::function<bool(QPrinter& printer)> askPrinter;
-};
 
 // The borderless, colour-keyed main window: the skin, the information panel on its display
 // field, the pointer handlers and the keys. Reads the one Preset and EditorState directly and
@@ -133,28 +118,17 @@ private:
     void setUpWindow();
     void setUpKeys();
     void updateTitle();
-    bool writePresetTo(const QString& path);
-    bool isDefaultPreset(const QString& path) const;
-    QString documentsFolder() const;
     void fillRow(bool byChannel);
     void buildPanel();
     const ElementAssignment& shownRecord() const;
     void startWindowDrag();
     template <typename Form, typename Create> void bringUp(QPointer<Form>& form, Create create);
-    bool loadPreset(const QString& path);
 
     std::unique_ptr<PresetDocument> m_document;
     Preset& m_preset;
     EditorState& m_state;
     MainWindowSeams m_seams;
-    QString m_defaultPath; // the program folder's Default.QOB, which Save never writes
-
-    // What a dropped file of each kind opens with; the first whose suffix matches.
-    struct DropKind {
-        QString suffix;
-        std::function<void(const QString& path)> open;
-    };
-    std::vector<DropKind> m_dropKinds;
+    DocumentActions* m_documentActions = nullptr;
 
     QImage m_skin1x; // the key lookup, in skin pixels
     QPixmap m_skin;  // what is painted, at the screen's pixel ratio
