@@ -22,7 +22,9 @@ int g_stdoutErrno = 0;
 } // namespace
 
 void printErr(const QString& text) {
-    std::fprintf(stderr, "%s\n", escapeControls(text).toLocal8Bit().constData());
+    // The texts a message quotes are escaped already; this only keeps the rest (a file or port
+    // name) from steering the terminal.
+    std::fprintf(stderr, "%s\n", escapeControlsOnly(text).toLocal8Bit().constData());
 }
 
 void printOut(const QString& line) {

@@ -12,6 +12,22 @@
 namespace qob::cli {
 namespace {
 
+// Two texts side by side must not read alike unless they are alike, so what prints as a blank
+// or as nothing shows: a no-break space as \xA0, a soft hyphen as \xAD.
+QString diffText(std::string_view cp1252) {
+    return shownText(cp1252)
+        .replace(QChar(0xA0), QStringLiteral("\\xA0"))
+        .replace(QChar(0xAD), QStringLiteral("\\xAD"));
+}
+
+// Blanks at the ends of a label would vanish among the words around it. A file cannot hold a
+// double quote, so the quotes cannot be the label's own.
+QString edgesShown(const QString& text) {
+    if (text.startsWith(QLatin1Char(' ')) || text.endsWith(QLatin1Char(' ')))
+        return QLatin1Char('"') + text + QLatin1Char('"');
+    return text;
+}
+
 // The record as the panel words it: the kind or, when the two sides differ in it, the mode;
 // then what it sends and the label or event name the panel shows beside it.
 QString recordWords(int element, const ElementAssignment& r, Layer layer, bool withMode) {
@@ -21,7 +37,7 @@ QString recordWords(int element, const ElementAssignment& r, Layer layer, bool w
     QStringList words;
     if (withMode || !typeIsMode)
         words << shownText(t.type);
-    words << shownText(t.data).trimmed() << shownText(t.explain) << shownText(t.sysex);
+    words << shownText(t.data).trimmed() << edgesShown(diffText(t.explain)) << shownText(t.sysex);
     words.removeAll(QString());
     return words.join(QLatin1Char(' '));
 }
@@ -50,7 +66,7 @@ const std::vector<Field>& fields() {
          [](auto& to, const auto& from) { to.Data1 = from.Data1; }},
         {"data 2", [](const auto& r) { return QString::number(r.Data2); },
          [](auto& to, const auto& from) { to.Data2 = from.Data2; }},
-        {"label", [](const auto& r) { return '"' + shownText(r.Explain) + '"'; },
+        {"label", [](const auto& r) { return '"' + diffText(r.Explain) + '"'; },
          [](auto& to, const auto& from) { to.Explain = from.Explain; }},
         {"SysEx tail", [](const auto& r) { return hexBytes(r.SysExTail); },
          [](auto& to, const auto& from) { to.SysExTail = from.SysExTail; }},
@@ -110,7 +126,7 @@ int cmdDiff(const Invocation& call) {
         }
     if (a.Name != b.Name)
         lines << QStringLiteral("Preset Name  \"%1\"  ->  \"%2\"")
-                     .arg(shownText(a.Name), shownText(b.Name));
+                     .arg(diffText(a.Name), diffText(b.Name));
     if (a.FaderLimit != b.FaderLimit)
         lines << QStringLiteral("Fader Limit  ") + limitText(a.FaderLimit) +
                      QStringLiteral("  ->  ") + limitText(b.FaderLimit);

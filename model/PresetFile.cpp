@@ -347,7 +347,7 @@ private:
     std::vector<char> m_buffer;
 };
 
-// The found item as a failure message shows it: UTF-8, control bytes as \xNN, shortened.
+// The found item as a failure message shows it: escaped as everywhere else, UTF-8, shortened.
 std::string foundText(const Item& item) {
     if (item.tooLong) {
         std::string text = "an item longer than " + std::to_string(kMaxItemBytes) + " bytes";
@@ -359,16 +359,8 @@ std::string foundText(const Item& item) {
     }
     if (item.text.empty() && !item.quoted)
         return "an empty item";
-    std::string shown;
-    for (std::size_t i = 0; i < item.text.size() && i < kFoundExcerpt; ++i) {
-        const auto b = static_cast<unsigned char>(item.text[i]);
-        if (b < 0x20 || b == 0x7F)
-            shown += "\\x" + hexByte(b);
-        else if (b >= 0x80)
-            shown += fromCp1252(std::string_view(&item.text[i], 1)).toUtf8().toStdString();
-        else
-            shown += static_cast<char>(b);
-    }
+    std::string shown =
+        shownText(std::string_view(item.text).substr(0, kFoundExcerpt)).toUtf8().toStdString();
     if (item.text.size() > kFoundExcerpt)
         shown += "...";
     return (item.quoted ? "the text \"" : "\"") + shown + "\"";

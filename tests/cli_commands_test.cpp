@@ -116,6 +116,7 @@ TEST_F(CliCommandsTest, DiffNamesEachDifferenceInThePanelsWords) {
     a.Elements[18].Midi = {0x80, 0xFF, 1, 22, "Save", {}};
     a.Elements[19].Midi = {0, 0xF0, 0x7F, 0x7F, "", {0x06, 0x02, 0xF7, 0, 0, 0, 0, 0}};
     a.Elements[31].Midi = {0, 0xE0, 0, 64, "", {}};
+    a.Elements[1].Daw = {0, 0xB0, 10, 64, "Pan\x1B", {}};
     const QString fileA = presetFile("a.qob", a);
 
     struct Case {
@@ -156,6 +157,16 @@ TEST_F(CliCommandsTest, DiffNamesEachDifferenceInThePanelsWords) {
          "Button  1  MIDI  PC Key <Ctrl> S Save  ->  144, 36, 127 Note On\n"},
         {"the name", [](qob::Preset& p) { p.Name = "Live \x1B]0;x\x07"; },
          "Preset Name  \"Live\"  ->  \"Live \\x1B]0;x\\x07\"\n"},
+        // What would print alike: an escape and the same characters typed, a blank at the end,
+        // a no-break space.
+        {"a label typed as its escape",
+         [](qob::Preset& p) { p.Elements[1].Daw.Explain = "Pan\\x1B"; },
+         "V Pot  2  DAW  176, 10, 64 Pan\\x1B  ->  176, 10, 64 Pan\\\\x1B\n"},
+        {"a blank after a label", [](qob::Preset& p) { p.Elements[10].Daw.Explain = "Volume 3 "; },
+         "Fader  3  DAW  176, 7, 100 Volume 3  ->  176, 7, 100 \"Volume 3 \"\n"},
+        {"a no-break space in a label",
+         [](qob::Preset& p) { p.Elements[10].Daw.Explain = std::string("Volume\xA0") + "3"; },
+         "Fader  3  DAW  176, 7, 100 Volume 3  ->  176, 7, 100 Volume\\xA03\n"},
         {"the limits",
          [](qob::Preset& p) {
              p.FaderLimit[1] = 100;
@@ -311,10 +322,12 @@ TEST_F(CliCommandsTest, ControlCharactersAreShownEscaped) {
     p.Name = "\x1B]0;owned\x07\x1B[2J";
     p.Elements[18].Daw.Explain = "\x9B"
                                  "31m\x7F";
+    p.Elements[19].Daw.Explain = "\\x1B\\";
     const QString file = presetFile("p.qob", p);
     const Outcome show = runQob({"show", file});
     ASSERT_EQ(show.status, 0);
     EXPECT_TRUE(show.out.contains("Preset Name  \\x1B]0;owned\\x07\\x1B[2J\n"));
+    EXPECT_TRUE(show.out.contains("\\\\x1B\\\\\n")) << "typed, not an escape";
     EXPECT_TRUE(show.out.contains(QString::fromUtf8("\u203A31m\\x7F")))
         << "0x9B is a printable character in Windows-1252";
     p.Elements[18].Daw.Explain = "\x81\x8D\x8F\x90\x9D";
@@ -331,6 +344,10 @@ TEST_F(CliCommandsTest, ControlCharactersAreShownEscaped) {
     const Outcome missing = runQob({"check", named});
     EXPECT_TRUE(missing.err.contains("esc\\x1B[2J.qob")) << missing.err.toStdString();
     EXPECT_FALSE(missing.err.contains(QChar(0x1B)));
+    writeBytes(path("odd.qob"), "\x1B\\x");
+    const Outcome odd = runQob({"check", path("odd.qob")});
+    EXPECT_TRUE(odd.err.contains("found \"\\x1B\\\\x\""))
+        << "escaped once" << odd.err.toStdString();
 }
 
 TEST_F(CliCommandsTest, OutputOnTheInputIsRefused) {

@@ -404,9 +404,10 @@ TEST(PresetFileReader, FailureTextNamesTheLine) {
     const ReadResult shifted = readPreset(replaceLine(writePreset(p), 6, "x"));
     EXPECT_EQ(shifted.line, 6);
     EXPECT_NE(shifted.detail.find("found \"x\""), std::string::npos) << shifted.detail;
-    // Control and high bytes are shown readably.
-    const ReadResult odd = readPreset(std::string("\x01\xE9", 2));
-    EXPECT_NE(odd.detail.find("found \"\\x01\xC3\xA9\""), std::string::npos) << odd.detail;
+    // Control and high bytes are shown readably, and a backslash so that neither reads as the
+    // other.
+    const ReadResult odd = readPreset(std::string("\x01\xE9\\x", 4));
+    EXPECT_NE(odd.detail.find("found \"\\x01\xC3\xA9\\\\x\""), std::string::npos) << odd.detail;
 }
 
 // One fixture with the saves of preset_file_io_test.cpp, which share the suite.

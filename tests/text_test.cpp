@@ -240,12 +240,20 @@ TEST(PanelTexts, ControlsShownEscaped) {
         {std::string("\x00\x1F !~", 5), u"\\x00\\x1F !~"},
         {"\x7F\x80\x81\x9B\x9D\x9F\xA0\xFF", u"\\x7F\u20AC\\x81\u203A\\x9D\u0178\u00A0\u00FF"},
         {"line\r\nbreak\t", u"line\\x0D\\x0Abreak\\x09"},
+        // An escape and the same characters typed must not read alike; blanks stay as they are.
+        {"\x1B", u"\\x1B"},
+        {"\\x1B", u"\\\\x1B"},
+        {"a\\b\\", u"a\\\\b\\\\"},
+        {"1\xA0st ", u"1\u00A0st "},
     };
     for (const auto& c : cases)
         EXPECT_EQ(shownText(c.bytes), QString::fromUtf16(c.shown)) << c.bytes;
-    // Unicode text straight from Qt, as in an error message: C1 controls too, nothing else.
-    EXPECT_EQ(escapeControls(QString::fromUtf16(u"a\u0085b\u009Fc\u00E9\u2028")),
-              QString::fromUtf16(u"a\\x85b\\x9Fc\u00E9\u2028"));
+    // Unicode text straight from Qt, as in an error message: C1 controls and the backslash too,
+    // nothing else.
+    EXPECT_EQ(escapeControls(QString::fromUtf16(u"a\u0085b\u009Fc\u00E9\u2028\\")),
+              QString::fromUtf16(u"a\\x85b\\x9Fc\u00E9\u2028\\\\"));
+    // A message that quotes escaped texts keeps their backslashes.
+    EXPECT_EQ(escapeControlsOnly(QStringLiteral("\\x1B\x1B")), QStringLiteral("\\x1B\\x1B"));
 }
 
 TEST(ElementNames, NamesAndHeaders) {

@@ -29,6 +29,21 @@ bool isControl(char16_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
+QString escaped(const QString& text, bool backslash) {
+    QString shown;
+    shown.reserve(text.size());
+    for (QChar c : text) {
+        if (isControl(c.unicode()))
+            shown += QStringLiteral("\\x") +
+                     QString::fromStdString(hexByte(static_cast<std::uint8_t>(c.unicode())));
+        else if (backslash && c == u'\\')
+            shown += QStringLiteral("\\\\");
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 } // namespace
 
 QString fromCp1252(std::string_view bytes) {
@@ -54,16 +69,11 @@ std::optional<std::string> toCp1252(const QString& text) {
 }
 
 QString escapeControls(const QString& text) {
-    QString shown;
-    shown.reserve(text.size());
-    for (QChar c : text) {
-        if (isControl(c.unicode()))
-            shown += QStringLiteral("\\x") +
-                     QString::fromStdString(hexByte(static_cast<std::uint8_t>(c.unicode())));
-        else
-            shown += c;
-    }
-    return shown;
+    return escaped(text, true);
+}
+
+QString escapeControlsOnly(const QString& text) {
+    return escaped(text, false);
 }
 
 QString shownText(std::string_view cp1252) {

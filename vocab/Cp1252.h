@@ -16,9 +16,12 @@ QString fromCp1252(std::string_view bytes);
 std::optional<std::string> toCp1252(const QString& text);
 
 // Control characters (C0, DEL, C1) as \xNN, so that a text can neither steer a terminal nor
-// print as boxes.
+// print as boxes, and a backslash as \\, so that an escape and the same characters typed never
+// read alike.
 QString escapeControls(const QString& text);
-// A preset's text (Windows-1252 bytes) as it is shown to the user: Unicode, controls escaped.
+// Controls only, backslashes as they are: for a message that quotes texts already escaped.
+QString escapeControlsOnly(const QString& text);
+// A preset's text (Windows-1252 bytes) as it is shown to the user: Unicode, escaped as above.
 QString shownText(std::string_view cp1252);
 
 } // namespace qob

@@ -361,7 +361,8 @@ void frmMain::editPaste() {
     if (!bytes) {
         m_seams.showMessage(QStringLiteral("Can't paste: the clipboard holds characters a preset "
                                            "file cannot store."),
-                            text.left(80));
+                            escapeControls(text.left(80)) +
+                                (text.size() > 80 ? QStringLiteral("...") : QString()));
         return;
     }
     const int element = m_state.CurrentElement;

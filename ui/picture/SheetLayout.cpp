@@ -96,7 +96,7 @@ QFontMetricsF metrics(SheetStyle style) {
 }
 
 // Preset texts are Windows-1252 bytes from a file; control bytes would print as boxes or not at
-// all, so they are shown escaped as the CLI shows them.
+// all, so they are shown escaped as the CLI shows them, a backslash doubled.
 QString printable(const std::string& bytes) {
     return shownText(bytes).trimmed();
 }
