@@ -61,6 +61,61 @@ Preset crowdedPreset() {
     return p;
 }
 
+// The longest a narrow card carries, on the MIDI layer: ten SysEx bytes beside a hanging number
+// (Buttons 1 and 16, each sharing its card with a label below) and under a transport key's name,
+// a label of the eight widest control bytes and one with a soft hyphen, which text layout hides.
+constexpr int kButton1 = 18;
+constexpr int kButton8 = 25;
+constexpr int kButton9 = 48;
+constexpr int kButton16 = 55;
+constexpr int kRew = 29;
+const struct {
+    int element;
+    const char* label;     // nullptr: ten SysEx bytes instead
+    std::uint8_t lastByte; // tells the SysEx cards apart
+    const char* shown;
+} kWorstCards[] = {
+    {kButton1, nullptr, 0x7F, "SysEx 7F 7F 7F 7F 7F 7F 7F 7F 7F 7F"},
+    {kButton16, nullptr, 0x7E, "SysEx 7F 7F 7F 7F 7F 7F 7F 7F 7F 7E"},
+    {kRew, nullptr, 0x7D, "SysEx 7F 7F 7F 7F 7F 7F 7F 7F 7F 7D"},
+    {kButton9, "\x1A\x1B\x1C\x1D\x1E\x1F\x8D\x9D", 0, R"(\x1A\x1B\x1C\x1D\x1E\x1F\x8D\x9D)"},
+    {kButton8, "Cut\xADoff", 0, R"(Cut\xADoff)"},
+};
+
+Preset worstCardsPreset() {
+    Preset p = defaultPreset();
+    constexpr std::uint8_t kFill = 0x7F;
+    for (const auto& c : kWorstCards) {
+        ElementAssignment& a = p.Elements[c.element].record(Layer::Midi);
+        if (c.label) {
+            a.Explain = c.label;
+            continue;
+        }
+        a.Status = kStatusSysEx;
+        a.Data1 = a.Data2 = kFill;
+        a.SysExTail.fill(kFill);
+        a.SysExTail.back() = c.lastByte;
+    }
+    return p;
+}
+
+QString withoutSpaces(QString s) {
+    return s.remove(QRegularExpression(QStringLiteral("\\s")));
+}
+
+// Each card's texts in the order they read, spaces left out: a line may break anywhere.
+QStringList cardTexts(const SheetPage& page) {
+    QStringList cards;
+    for (const QRectF& card : page.cards) {
+        QString joined;
+        for (const SheetText& t : page.texts)
+            if (card.contains(t.rect))
+                joined += t.text;
+        cards << withoutSpaces(joined);
+    }
+    return cards;
+}
+
 // The labels a layer's page must show: every record's but a SysEx one's, which has none.
 QStringList labelsOf(const Preset& p, Layer layer) {
     QStringList labels;
@@ -93,7 +148,9 @@ TEST(SheetLayout, NothingOverlapsNothingIsCutNothingIsSmall) {
     const struct {
         const char* name;
         Preset preset;
-    } presets[] = {{"Default.QOB", defaultPreset()}, {"crowded", crowdedPreset()}};
+    } presets[] = {{"Default.QOB", defaultPreset()},
+                   {"crowded", crowdedPreset()},
+                   {"worst cards", worstCardsPreset()}};
     // Texts may end exactly on the margin; a rounding error there is no fault.
     constexpr qreal kRounding = 0.001;
     const QRectF printable = QRectF(QPointF(kSheetMargin, kSheetMargin),
@@ -116,7 +173,7 @@ TEST(SheetLayout, NothingOverlapsNothingIsCutNothingIsSmall) {
 
             for (std::size_t i = 0; i < page.texts.size(); ++i) {
                 const SheetText& t = page.texts[i];
-                EXPECT_GE(sheetPointSize(t.style), kSheetMinimumPoints) << describe(t);
+                EXPECT_GE(t.points, kSheetMinimumPoints) << describe(t);
                 EXPECT_FALSE(t.text.isEmpty());
                 EXPECT_TRUE(printable.contains(t.rect)) << describe(t);
                 for (std::size_t j = i + 1; j < page.texts.size(); ++j)
@@ -158,6 +215,16 @@ TEST(SheetLayout, EveryLabelAndEventOfDefaultIsOnItsLayersPage) {
         }
         for (const QString& label : labelsOf(preset, layer))
             EXPECT_TRUE(all.contains(label)) << label.toStdString();
+    }
+}
+
+// Nothing is cut: set smaller or wrapped, every byte is on its card, lines read in order.
+TEST(SheetLayout, ACardShowsAllItCarries) {
+    const QStringList cards = cardTexts(layoutSheetPage(worstCardsPreset(), Layer::Midi, {}));
+    for (const auto& c : kWorstCards) {
+        const QString shown = withoutSpaces(QString::fromLatin1(c.shown));
+        EXPECT_EQ(cards.filter(shown).size(), 1) << c.shown << " in\n"
+                                                 << cards.join('\n').toStdString();
     }
 }
 
@@ -212,10 +279,16 @@ QString tool(const char* name) {
     return found;
 }
 
-QString pdfText(const QString& pdf, int page) {
-    const Outcome o =
-        run(tool("pdftotext"), {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                                QString::number(page), pdf, QStringLiteral("-")});
+// `area` in page points, which are the PDF's: only the text inside it.
+QString pdfText(const QString& pdf, int page, const QRectF& area = {}) {
+    QStringList args{QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                     QString::number(page)};
+    if (area.isValid()) {
+        const QRect r = area.toAlignedRect();
+        args << "-x" << QString::number(r.x()) << "-y" << QString::number(r.y()) << "-W"
+             << QString::number(r.width()) << "-H" << QString::number(r.height());
+    }
+    const Outcome o = run(tool("pdftotext"), args << pdf << QStringLiteral("-"));
     EXPECT_EQ(o.status, 0) << o.err.toStdString();
     return o.out.simplified();
 }
@@ -260,6 +333,25 @@ TEST_F(SheetFiles, CliPdfHasOnePagePerLayerWithEveryLabelSelectable) {
     const QString text = pdfText(pdf, 1);
     EXPECT_TRUE(text.contains(QStringLiteral("MIDI layer"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("slot 5"))) << text.toStdString();
+}
+
+TEST_F(SheetFiles, PdfTextOfANarrowCardHasAllItCarries) {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        GTEST_SKIP() << "pdftotext missing: scripts/install-deps.sh installs poppler-utils";
+    const Preset preset = worstCardsPreset();
+    const QString pdf = path("worst.pdf");
+    ASSERT_TRUE(writeSheetFile(pdf, SheetFormat::Pdf, preset, {Layer::Midi}, {}).ok);
+    const SheetPage page = layoutSheetPage(preset, Layer::Midi, {});
+    const QStringList cards = cardTexts(page);
+    for (const auto& c : kWorstCards) {
+        const QString shown = withoutSpaces(QString::fromLatin1(c.shown));
+        const auto card =
+            std::ranges::find_if(cards, [&](const QString& t) { return t.contains(shown); });
+        ASSERT_NE(card, cards.end()) << c.shown;
+        // Card by card: across the page a card's lines run on into its neighbours'.
+        const QString text = withoutSpaces(pdfText(pdf, 1, page.cards[card - cards.begin()]));
+        EXPECT_TRUE(text.contains(shown)) << c.shown << " in " << text.toStdString();
+    }
 }
 
 TEST_F(SheetFiles, CliRefusalsLeaveTheOutputAlone) {

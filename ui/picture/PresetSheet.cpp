@@ -145,7 +145,7 @@ void paintSheetPage(QPainter& p, const SheetPage& page) {
         p.drawLine(rule);
 
     for (const SheetText& t : page.texts) {
-        p.setFont(sheetFont(t.style, p.device()));
+        p.setFont(sheetFont(t, p.device()));
         p.setPen(styleColour(t.style));
         p.drawText(t.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
                    t.text);

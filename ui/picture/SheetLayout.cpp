@@ -13,6 +13,7 @@
 #include <QPaintDevice>
 
 #include <algorithm>
+#include <limits>
 
 namespace qob {
 namespace {
@@ -28,8 +29,16 @@ constexpr qreal kCardSideGap = 1.0; // between neighbours in a row, whose strips
 constexpr qreal kBankGap = 4.0;     // between the two banks on a card, the rule in the middle
 constexpr qreal kTagGap = 2.5;      // between a hanging tag and its lines
 constexpr qreal kHeadingGap = 8.0;
+// Lines a text takes at its style's size before it is set smaller, then at the floor. An event
+// takes as many as it needs there; a label as many as the longest the device keeps needs, eight
+// control bytes shown escaped, and only a longer one from a hand-edited file is cut.
 constexpr int kLabelLines = 2;
+constexpr int kLabelLinesAtFloor = 3;
 constexpr int kEventLines = 3; // ten SysEx bytes
+constexpr int kAsManyAsNeeded = std::numeric_limits<int>::max();
+constexpr qreal kShrinkStep = 0.25;
+constexpr std::uint8_t kSoftHyphen = 0xAD; // Windows-1252 and Unicode alike
+constexpr qsizetype kEscapeLength = 4;     // "\x1B"
 // Blank rows of the surface picture in skin pixels, where the cards go.
 constexpr int kCardWidth = 57;      // of a 60-pixel strip
 constexpr int kUnderVPots = 142;    // below the knobs, over their printed numbers
@@ -90,28 +99,74 @@ const QPaintDevice* measuringDevice() {
     return &device;
 }
 
-QFontMetricsF metrics(SheetStyle style) {
+QFont fontAt(SheetStyle style, qreal points, const QPaintDevice* device) {
+    const StyleDef def = styleDef(style);
+    QFont font(QString::fromLatin1(def.family));
+    font.setBold(def.bold);
+    font.setItalic(def.italic);
+    // Unhinted outlines measure the same at every size, so the layout holds on every device.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    const int dpi = device && device->logicalDpiY() > 0 ? device->logicalDpiY() : 72;
+    font.setPointSizeF(points * 72.0 / dpi);
+    return font;
+}
+
+QFontMetricsF metrics(SheetStyle style, qreal points) {
     const QPaintDevice* device = measuringDevice();
-    return QFontMetricsF(sheetFont(style, device), device);
+    return QFontMetricsF(fontAt(style, points, device), device);
+}
+
+QFontMetricsF metrics(SheetStyle style) {
+    return metrics(style, styleDef(style).points);
 }
 
 // Preset texts are Windows-1252 bytes from a file; control bytes would print as boxes or not at
-// all, so they are shown escaped as the CLI shows them, a backslash doubled.
+// all, so they are shown escaped as the CLI shows them, a backslash doubled. A soft hyphen is no
+// control byte, but text layout draws it only where it breaks a line, so it is escaped here too.
 QString printable(const std::string& bytes) {
-    return shownText(bytes).trimmed();
+    static const QString kShownSoftHyphen =
+        QStringLiteral("\\x") + QString::fromStdString(hexByte(kSoftHyphen));
+    return shownText(bytes).trimmed().replace(QChar(kSoftHyphen), kShownSoftHyphen);
 }
 
 qreal lineStep(const QFontMetricsF& fm) {
     return std::max(fm.lineSpacing(), fm.height());
 }
 
-// Greedy word wrap; a word wider than the line is broken, and what does not fit in `maxLines`
-// ends the last line with an ellipsis.
-QStringList wrap(const QString& text, SheetStyle style, qreal width, int maxLines) {
+// Where a word wider than the line breaks: as late as fits, at the edge of an escaped byte
+// where one fits ("Cut\xAD" and "off"), and never inside one where anything else fits.
+template <typename Fits> qsizetype breakAt(const QString& word, const Fits& fits) {
+    qsizetype latest = word.size() - 1;
+    while (latest > 1 && !fits(word.left(latest)))
+        --latest;
+    const auto escapeAt = [&](qsizetype start) {
+        return start >= 0 && QStringView(word).mid(start).startsWith(QLatin1String("\\x"));
+    };
+    const auto edge = [&](qsizetype n) { return escapeAt(n) || escapeAt(n - kEscapeLength); };
+    const auto inside = [&](qsizetype n) {
+        for (qsizetype back = 1; back < kEscapeLength; ++back)
+            if (escapeAt(n - back))
+                return true;
+        return false;
+    };
+    for (qsizetype n = latest; n >= 1; --n)
+        if (edge(n))
+            return n;
+    for (qsizetype n = latest; n >= 1; --n)
+        if (!inside(n))
+            return n;
+    return latest;
+}
+
+// Greedy word wrap, the first line `firstWidth` wide and the others `width`; a word wider than
+// its line is broken. Nothing is left out.
+QStringList wrap(const QString& text, const QFontMetricsF& fm, qreal firstWidth, qreal width) {
     if (text.isEmpty())
         return {};
-    const QFontMetricsF fm = metrics(style);
-    const auto fits = [&](const QString& s) { return fm.horizontalAdvance(s) <= width; };
+    QStringList lines;
+    const auto fits = [&](const QString& s) {
+        return fm.horizontalAdvance(s) <= (lines.isEmpty() ? firstWidth : width);
+    };
     if (fits(text))
         return {text};
     // "ch" and "Key" stay with their number.
@@ -123,7 +178,6 @@ QStringList wrap(const QString& text, SheetStyle style, qreal width, int maxLine
         else
             words << w;
     }
-    QStringList lines;
     QString current;
     for (QString word : words) {
         const QString candidate = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
@@ -134,9 +188,7 @@ QStringList wrap(const QString& text, SheetStyle style, qreal width, int maxLine
         if (!current.isEmpty())
             lines << current;
         while (word.size() > 1 && !fits(word)) {
-            qsizetype n = word.size() - 1;
-            while (n > 1 && !fits(word.left(n)))
-                --n;
+            const qsizetype n = breakAt(word, fits);
             lines << word.left(n);
             word = word.mid(n);
         }
@@ -144,17 +196,44 @@ QStringList wrap(const QString& text, SheetStyle style, qreal width, int maxLine
     }
     if (!current.isEmpty())
         lines << current;
-    if (lines.size() > maxLines) {
-        const QString rest = lines.mid(maxLines - 1).join(QLatin1Char(' '));
-        lines = lines.mid(0, maxLines - 1);
-        lines << fm.elidedText(rest, Qt::ElideRight, width);
-    }
     return lines;
 }
 
+struct Fitted {
+    QStringList lines;
+    qreal points;
+};
+
+// A card shows all a text carries: it is set smaller, down to the floor, until it takes no more
+// than `maxLines`, and at the floor takes up to `floorLines`, the last cut only if too few.
+Fitted fit(const QString& text, SheetStyle style, qreal firstWidth, qreal width, int maxLines,
+           int floorLines) {
+    const qreal largest = styleDef(style).points;
+    for (int step = 0;; ++step) {
+        const qreal points = std::max(largest - step * kShrinkStep, kSheetMinimumPoints);
+        const QFontMetricsF fm = metrics(style, points);
+        Fitted fitted{wrap(text, fm, firstWidth, width), points};
+        if (fitted.lines.size() <= maxLines)
+            return fitted;
+        if (points > kSheetMinimumPoints)
+            continue;
+        if (fitted.lines.size() > floorLines) {
+            const QString rest = fitted.lines.mid(floorLines - 1).join(QLatin1Char(' '));
+            fitted.lines.resize(floorLines - 1);
+            fitted.lines << fm.elidedText(rest, Qt::ElideRight,
+                                          floorLines > 1 ? width : firstWidth);
+        }
+        return fitted;
+    }
+}
+
+SheetText textAt(QPointF topLeft, const QString& text, SheetStyle style, qreal points) {
+    const QFontMetricsF fm = metrics(style, points);
+    return {QRectF(topLeft, QSizeF(fm.horizontalAdvance(text), fm.height())), text, style, points};
+}
+
 SheetText textAt(QPointF topLeft, const QString& text, SheetStyle style) {
-    const QFontMetricsF fm = metrics(style);
-    return {QRectF(topLeft, QSizeF(fm.horizontalAdvance(text), fm.height())), text, style};
+    return textAt(topLeft, text, style, styleDef(style).points);
 }
 
 QString elided(const QString& text, SheetStyle style, qreal width) {
@@ -221,34 +300,39 @@ Card layoutCard(const std::vector<Block>& blocks, qreal width) {
         if (b.hangingTag) {
             card.texts.push_back(textAt({kCardPadding, y}, b.tag, SheetStyle::Tag));
             labelX += indent;
-        } else {
-            card.texts.push_back(
-                textAt({kCardPadding, y}, elided(b.tag, SheetStyle::Tag, inner), SheetStyle::Tag));
-            y += lineStep(tagFm);
         }
         const struct {
-            const QString& text;
+            QString text;
             SheetStyle style;
             int maxLines;
-            qreal x;
+            int floorLines;
         } rows[] = {
-            {b.label, SheetStyle::Label, kLabelLines, labelX},
-            {b.event, SheetStyle::Event, kEventLines, kCardPadding},
-            {b.mode, SheetStyle::Mode, 1, kCardPadding},
+            {b.hangingTag ? QString() : b.tag, SheetStyle::Tag, 1, kAsManyAsNeeded},
+            {b.label, SheetStyle::Label, kLabelLines, kLabelLinesAtFloor},
+            {b.event, SheetStyle::Event, kEventLines, kAsManyAsNeeded},
+            {b.mode, SheetStyle::Mode, 1, kAsManyAsNeeded},
         };
-        bool tagLineTaken = !b.hangingTag;
+        bool besideTag = b.hangingTag;
         for (const auto& row : rows) {
-            const QFontMetricsF fm = metrics(row.style);
-            // Lines beside a hanging number keep clear of it.
-            const qreal x = tagLineTaken ? row.x : labelX;
-            for (const QString& line :
-                 wrap(row.text, row.style, kCardPadding + inner - x, row.maxLines)) {
-                card.texts.push_back(textAt({tagLineTaken ? row.x : labelX, y}, line, row.style));
-                y += lineStep(fm);
-                tagLineTaken = true;
+            // The line beside a hanging number keeps clear of it; the lines below take the width.
+            const Fitted fitted =
+                fit(row.text, row.style, kCardPadding + inner - (besideTag ? labelX : kCardPadding),
+                    inner, row.maxLines, row.floorLines);
+            const QFontMetricsF fm = metrics(row.style, fitted.points);
+            for (const QString& line : fitted.lines) {
+                if (besideTag) {
+                    // On the number's baseline, and the next line below both.
+                    card.texts.push_back(textAt({labelX, y + tagFm.ascent() - fm.ascent()}, line,
+                                                row.style, fitted.points));
+                    y += std::max(lineStep(fm), lineStep(tagFm));
+                    besideTag = false;
+                } else {
+                    card.texts.push_back(textAt({kCardPadding, y}, line, row.style, fitted.points));
+                    y += lineStep(fm);
+                }
             }
         }
-        if (!tagLineTaken)
+        if (besideTag)
             y += lineStep(tagFm);
     }
     card.height = y + kCardPadding;
@@ -278,7 +362,7 @@ public:
         m_page.cards.push_back(rect);
         const QPointF at = rect.topLeft();
         for (const SheetText& t : card.texts)
-            m_page.texts.push_back({t.rect.translated(at), t.text, t.style});
+            m_page.texts.push_back({t.rect.translated(at), t.text, t.style, t.points});
         for (const QLineF& rule : card.rules)
             m_page.rules.push_back(rule.translated(at));
         return rect;
@@ -302,14 +386,15 @@ qreal heading(SheetPage& page, const Preset& preset, Layer layer, const QString&
     const QFontMetricsF noteFm = metrics(SheetStyle::Note);
 
     const QString product = QStringLiteral("QOB-TANDRIX preset sheet");
-    const SheetText productText = textAt({0, kSheetMargin}, product, SheetStyle::Note);
-    page.texts.push_back({productText.rect.translated(right - productText.rect.width(), 0), product,
-                          SheetStyle::Note});
+    SheetText productText = textAt({0, kSheetMargin}, product, SheetStyle::Note);
+    productText.rect.translate(right - productText.rect.width(), 0);
+    page.texts.push_back(productText);
     qreal rightBottom = productText.rect.bottom();
     if (!source.isEmpty()) {
         const QString shown = elided(source, SheetStyle::Note, kSourceWidth);
-        const SheetText s = textAt({0, kSheetMargin + lineStep(noteFm)}, shown, SheetStyle::Note);
-        page.texts.push_back({s.rect.translated(right - s.rect.width(), 0), shown, s.style});
+        SheetText s = textAt({0, kSheetMargin + lineStep(noteFm)}, shown, SheetStyle::Note);
+        s.rect.translate(right - s.rect.width(), 0);
+        page.texts.push_back(s);
         rightBottom = s.rect.bottom();
     }
 
@@ -371,20 +456,8 @@ void keyPrints(SheetPage& page, const SkinMap& map) {
 
 } // namespace
 
-qreal sheetPointSize(SheetStyle style) {
-    return styleDef(style).points;
-}
-
-QFont sheetFont(SheetStyle style, const QPaintDevice* device) {
-    const StyleDef def = styleDef(style);
-    QFont font(QString::fromLatin1(def.family));
-    font.setBold(def.bold);
-    font.setItalic(def.italic);
-    // Unhinted outlines measure the same at every size, so the layout holds on every device.
-    font.setHintingPreference(QFont::PreferNoHinting);
-    const int dpi = device && device->logicalDpiY() > 0 ? device->logicalDpiY() : 72;
-    font.setPointSizeF(def.points * 72.0 / dpi);
-    return font;
+QFont sheetFont(const SheetText& text, const QPaintDevice* device) {
+    return fontAt(text.style, text.points, device);
 }
 
 SheetPage layoutSheetPage(const Preset& preset, Layer layer, const QString& source) {

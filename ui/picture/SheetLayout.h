@@ -39,6 +39,7 @@ struct SheetText {
     QRectF rect; // exactly the text's advance by its font's height, in page points
     QString text;
     SheetStyle style;
+    qreal points; // the style's size, or less on a card whose texts are long
 };
 
 struct SheetPage {
@@ -51,10 +52,9 @@ struct SheetPage {
     std::vector<SheetText> texts;
 };
 
-// The font of a style, sized so that under a painter scaled to page points its text is the
-// style's size in points on `device`, whatever the device's resolution.
-QFont sheetFont(SheetStyle style, const QPaintDevice* device);
-qreal sheetPointSize(SheetStyle style);
+// The font of a text, sized so that under a painter scaled to page points it is the text's size
+// in points on `device`, whatever the device's resolution.
+QFont sheetFont(const SheetText& text, const QPaintDevice* device);
 
 // `source` names the preset file in the heading; it may be empty. Needs a QGuiApplication for
 // the fonts.
