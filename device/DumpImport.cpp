@@ -5,8 +5,8 @@
 
 #include "model/ReadOnlyFile.h"
 
-#include "vocab/Cp1252.h"
-#include "vocab/ElementNames.h"
+#include "model/Cp1252.h"
+#include "model/ElementNames.h"
 #include "vocab/Text.h"
 
 #include <algorithm>

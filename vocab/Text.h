@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/ElementNames.h"
 #include "model/Preset.h"
-#include "vocab/ElementNames.h"
 
 #include <optional>
 #include <string>

@@ -5,6 +5,8 @@
 #include "device/DumpTransfer.h"
 #include "device/MidiOutPort.h"
 #include "device/RtMidiPort.h"
+#include "model/Cp1252.h"
+#include "model/ElementNames.h"
 #include "model/PresetFile.h"
 #include "model/RecordEdits.h"
 #include "ui/assign/ElementSetupForm.h"
@@ -20,8 +22,6 @@
 #include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MIDISetupForm.h"
 #include "ui/midisetup/MidiCalls.h"
-#include "vocab/Cp1252.h"
-#include "vocab/ElementNames.h"
 #include "vocab/Text.h"
 
 #include <QAction>

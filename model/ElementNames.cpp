@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "vocab/ElementNames.h"
+#include "model/ElementNames.h"
 
 #include "model/Preset.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "vocab/Cp1252.h"
+#include "model/Cp1252.h"
 
 #include "vocab/Text.h"
 
