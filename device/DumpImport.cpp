@@ -7,7 +7,7 @@
 
 #include "model/Cp1252.h"
 #include "model/ElementNames.h"
-#include "vocab/Text.h"
+#include "model/NumberText.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 
 #include "model/Cp1252.h"
 #include "model/ElementNames.h"
-#include "vocab/Text.h"
+#include "model/NumberText.h"
 
 #include "model/PresetFileReading.h"
 #include "model/ReadOnlyFile.h"

@@ -4,7 +4,6 @@
 #include "model/Cp1252.h"
 #include "model/ElementNames.h"
 #include "model/PresetFile.h"
-#include "vocab/Text.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,6 @@
 #include "ui/main/ElementMap.h"
 #include "ui/main/Skin.h"
 #include "vocab/ShortText.h"
-#include "vocab/Text.h"
 
 #include <QFontMetricsF>
 #include <QImage>
