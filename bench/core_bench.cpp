@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/DeviceDump.h"
+#include "model/ElementNames.h"
 #include "model/PresetFile.h"
 #include "model/PresetFileReading.h"
-#include "vocab/ElementNames.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Cli.h"
 
+#include "model/Cp1252.h"
 #include "model/PresetFile.h"
-#include "vocab/Cp1252.h"
 #include "vocab/Text.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // qob diff: what differs between two presets, one line per record, in the panel's words.
 #include "cli/Cli.h"
-#include "vocab/Cp1252.h"
-#include "vocab/ElementNames.h"
+#include "model/Cp1252.h"
+#include "model/ElementNames.h"
 #include "vocab/PanelText.h"
 #include "vocab/Text.h"
 

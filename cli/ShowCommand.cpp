@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // qob show: the preset as the editor's panel shows it, or as a table for spreadsheets.
 #include "cli/Cli.h"
-#include "vocab/Cp1252.h"
-#include "vocab/ElementNames.h"
+#include "model/Cp1252.h"
+#include "model/ElementNames.h"
 #include "vocab/PanelText.h"
 #include "vocab/ShortText.h"
 #include "vocab/Text.h"

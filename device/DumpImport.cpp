@@ -5,9 +5,9 @@
 
 #include "model/ReadOnlyFile.h"
 
-#include "vocab/Cp1252.h"
-#include "vocab/ElementNames.h"
-#include "vocab/Text.h"
+#include "model/Cp1252.h"
+#include "model/ElementNames.h"
+#include "model/NumberText.h"
 
 #include <algorithm>
 #include <array>

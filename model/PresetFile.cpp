@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/PresetFile.h"
 
-#include "vocab/Cp1252.h"
-#include "vocab/ElementNames.h"
-#include "vocab/Text.h"
+#include "model/Cp1252.h"
+#include "model/ElementNames.h"
+#include "model/NumberText.h"
 
 #include "model/PresetFileReading.h"
 #include "model/ReadOnlyFile.h"

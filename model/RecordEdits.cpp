@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/RecordEdits.h"
 
+#include "model/Cp1252.h"
+#include "model/ElementNames.h"
 #include "model/PresetFile.h"
-#include "vocab/Cp1252.h"
-#include "vocab/ElementNames.h"
-#include "vocab/Text.h"
 
 #include <algorithm>
 #include <array>

@@ -2,6 +2,7 @@
 // Editing without losing work: the document's modified state and history, the question before
 // edits are lost, Save and Save As, copy and paste, fill a row, keys, dropped files, the title.
 #include "device/DeviceDump.h"
+#include "model/Cp1252.h"
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowDriver.h"
@@ -9,7 +10,6 @@
 #include "ui/main/ElementMap.h"
 #include "ui/main/PresetDocument.h"
 #include "ui/main/frmMain.h"
-#include "vocab/Cp1252.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven through real pointer events on the offscreen platform.
+#include "model/ElementNames.h"
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/WindowDriver.h"
@@ -8,7 +9,6 @@
 #include "ui/main/PanelLabel.h"
 #include "ui/main/PanelLayout.h"
 #include "ui/main/frmMain.h"
-#include "vocab/ElementNames.h"
 #include "vocab/Text.h"
 
 #include <QApplication>

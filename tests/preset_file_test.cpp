@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "model/Cp1252.h"
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
-#include "vocab/Cp1252.h"
 
 #include <gtest/gtest.h>
 

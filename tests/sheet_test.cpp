@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "model/Cp1252.h"
 #include "model/PresetFile.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPresets.h"
@@ -6,7 +7,6 @@
 #include "ui/main/frmMain.h"
 #include "ui/picture/PresetSheet.h"
 #include "ui/picture/SheetLayout.h"
-#include "vocab/Cp1252.h"
 #include "vocab/ShortText.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "vocab/Cp1252.h"
-#include "vocab/ElementNames.h"
+#include "model/Cp1252.h"
+#include "model/ElementNames.h"
 #include "vocab/Text.h"
 
 #include <gtest/gtest.h>

@@ -267,15 +267,6 @@ std::string keyName(int key) {
     return {};
 }
 
-std::string_view layerName(Layer layer) {
-    return layer == Layer::Midi ? "MIDI" : "DAW";
-}
-
-std::string hexByte(std::uint8_t b) {
-    constexpr std::string_view kDigits = "0123456789ABCDEF";
-    return {kDigits[b >> 4], kDigits[b & 0x0F]};
-}
-
 std::string_view EventTypeName(std::uint8_t status) {
     switch (eventType(status)) {
     case kNoteOff:

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/ElementNames.h"
+#include "model/NumberText.h"
 #include "model/Preset.h"
-#include "vocab/ElementNames.h"
 
 #include <optional>
 #include <string>
@@ -14,12 +15,6 @@ namespace qob {
 std::string_view EventTypeName(std::uint8_t status); // empty for 0xB_/0xC_ and non-events
 std::string_view ControllerName(int number);         // "MIDI CC" outside the named ones
 std::string_view ProgramName(int number);            // empty above 127
-
-// "0A", "F7": a byte as two upper-case hexadecimal digits.
-std::string hexByte(std::uint8_t b);
-
-// "DAW", "MIDI": the layer as the panel's key names it.
-std::string_view layerName(Layer layer);
 
 // Panel texts.
 std::string keystrokeText(std::uint8_t modifiers, std::uint8_t key); // "<Ctrl+Alt> <F12>"

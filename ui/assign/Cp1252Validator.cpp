@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/assign/Cp1252Validator.h"
 
-#include "vocab/Cp1252.h"
+#include "model/Cp1252.h"
 
 namespace qob {
 

@@ -3,13 +3,13 @@
 
 #include "model/RecordEdits.h"
 
+#include "model/Cp1252.h"
+#include "model/ElementNames.h"
 #include "ui/assign/AssignLayout.h"
 #include "ui/assign/Cp1252Validator.h"
 #include "ui/assign/InputRules.h"
 #include "ui/assign/PopupComboBox.h"
 #include "ui/main/FileActions.h"
-#include "vocab/Cp1252.h"
-#include "vocab/ElementNames.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/assign/InputRules.h"
 
-#include "vocab/ElementNames.h"
+#include "model/ElementNames.h"
 #include "vocab/Text.h"
 
 #include <algorithm>

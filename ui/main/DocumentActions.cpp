@@ -4,7 +4,7 @@
 #include "device/DumpImport.h"
 #include "model/PresetFile.h"
 #include "ui/main/PresetDocument.h"
-#include "vocab/Cp1252.h"
+#include "model/Cp1252.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main/PresetDocument.h"
 
+#include "model/Cp1252.h"
 #include "model/PresetFile.h"
-#include "vocab/Cp1252.h"
 
 #include <QFileInfo>
 #include <QSignalBlocker>

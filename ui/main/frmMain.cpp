@@ -2,6 +2,8 @@
 #include "ui/main/frmMain.h"
 
 #include "device/RtMidiPort.h"
+#include "model/Cp1252.h"
+#include "model/ElementNames.h"
 #include "model/PresetFile.h"
 #include "model/RecordEdits.h"
 #include "ui/assign/ElementSetupForm.h"
@@ -17,8 +19,6 @@
 #include "ui/main/SkinCache.h"
 #include "ui/midisetup/MIDISetupForm.h"
 #include "ui/midisetup/MidiLink.h"
-#include "vocab/Cp1252.h"
-#include "vocab/ElementNames.h"
 #include "vocab/Text.h"
 
 #include <QAction>

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/picture/SheetLayout.h"
 
+#include "model/Cp1252.h"
+#include "model/ElementNames.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/Skin.h"
-#include "vocab/Cp1252.h"
-#include "vocab/ElementNames.h"
 #include "vocab/ShortText.h"
-#include "vocab/Text.h"
 
 #include <QFontMetricsF>
 #include <QImage>

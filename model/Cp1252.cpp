@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "vocab/Cp1252.h"
+#include "model/Cp1252.h"
 
-#include "vocab/Text.h"
+#include "model/NumberText.h"
 
 #include <array>
 

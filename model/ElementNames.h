@@ -1,18 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/Preset.h"
+
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qob {
-
-// A number with its sign position: " 1", " 16", "-3".
-std::string numberText(int n);
 
 // "V Pot  1", "Fader Master", "Transport: STOP"; empty outside 0..55.
 std::string elementName(int element);
 // The file's section header, "* : V_Pot  1" .. "* : Button  16".
 std::string elementHeader(int element);
+
+// "DAW", "MIDI": the layer as the panel's key names it.
+std::string_view layerName(Layer layer);
 
 // Bank partner of a bank-1 element (0..15 +32, 18..25 +30) or of a bank-2 element; an element
 // without a partner maps to itself.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "vocab/ElementNames.h"
+#include "model/ElementNames.h"
 
+#include "model/NumberText.h"
 #include "model/Preset.h"
 
 #include <array>
@@ -58,20 +59,16 @@ template <typename Pick> std::string nameFor(int element, Pick pick) {
 
 } // namespace
 
-std::string numberText(int n) {
-    // Appended, not prepended: GCC 12 at -O3 misreads an insert at the front of the number's
-    // string as an overlapping copy (-Wrestrict).
-    std::string text(n < 0 ? 0 : 1, ' ');
-    text += std::to_string(n);
-    return text;
-}
-
 std::string elementName(int element) {
     return nameFor(element, [](const auto& r) { return r.panel; });
 }
 
 std::string elementHeader(int element) {
     return nameFor(element, [](const auto& r) { return r.header; });
+}
+
+std::string_view layerName(Layer layer) {
+    return layer == Layer::Midi ? "MIDI" : "DAW";
 }
 
 int bank2Partner(int element) {
