@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Cli.h"
 
+#include "model/CarefulSave.h"
 #include "model/Cp1252.h"
 #include "model/PresetFile.h"
 #include "vocab/Text.h"

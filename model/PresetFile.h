@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/CarefulSave.h"
 #include "model/Preset.h"
 
 #include <QString>
@@ -50,20 +51,11 @@ struct RecordReadResult {
 // Fields the text does not carry (Explain of a SysEx record, SysExTail of others) keep `base`'s.
 RecordReadResult readRecord(std::string_view bytes, const ElementAssignment& base);
 
-struct FileResult {
-    bool ok = true;
-    std::string detail; // UTF-8: line and item, or the path and the OS reason
-};
-
 // Loads `path` into `preset` only when the whole file is valid; on failure `preset` is untouched.
 // Only a regular file is read, a chunk at a time, and nothing after the last element.
 FileResult loadPresetFile(const QString& path, Preset& preset);
 
-// An existing file stays intact on failure and keeps its owner, group, permission bits and other
-// names (hard links); a symbolic link is followed, not replaced. Refuses to replace a folder, a
-// device or a FIFO, a file the user may not write and a read-only file (also for root).
-FileResult saveFileAtomically(const QString& path, std::string_view bytes);
-
+// Written through saveFileAtomically, with all it keeps of an existing file.
 FileResult savePresetFile(const QString& path, const Preset& preset);
 
 } // namespace qob

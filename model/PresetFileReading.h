@@ -7,8 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-// How loadPresetFile reads and saveFileAtomically writes: exposed for tests that change a file
-// between two chunks or make a write fail halfway.
+// How loadPresetFile reads: exposed for tests that change a file between two chunks.
 namespace qob::detail {
 
 // Big enough that a preset file comes in one read, small beside the preset itself.
@@ -21,12 +20,5 @@ struct ChunkedRead {
 };
 
 FileResult loadPresetFile(const QString& path, Preset& preset, const ChunkedRead& how);
-
-struct SaveSteps {
-    // Runs just before a file with other names is rewritten in place, its new content on disk.
-    std::function<void()> beforeRewrite;
-};
-
-FileResult saveFileAtomically(const QString& path, std::string_view bytes, const SaveSteps& steps);
 
 } // namespace qob::detail

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Loading and saving against real files: chunked reads, odd names, special files, files that
 // change while read, huge files and permissions.
+#include "model/CarefulSave.h"
 #include "model/PresetFile.h"
 #include "model/PresetFileReading.h"
 #include "tests/support/TestFiles.h"

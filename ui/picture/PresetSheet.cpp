@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/picture/PresetSheet.h"
 
+#include "model/CarefulSave.h"
 #include "model/Cp1252.h"
-#include "model/PresetFile.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/Skin.h"
 
