@@ -2,9 +2,9 @@
 #include "ui/main/DocumentActions.h"
 
 #include "device/DumpImport.h"
+#include "model/Cp1252.h"
 #include "model/PresetFile.h"
 #include "ui/main/PresetDocument.h"
-#include "model/Cp1252.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,6 +3,7 @@
 
 #include "model/Cp1252.h"
 #include "model/ElementNames.h"
+#include "model/NumberText.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/Skin.h"
 #include "vocab/ShortText.h"
