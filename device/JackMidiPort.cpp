@@ -33,9 +33,11 @@ constexpr auto kServiceWait = 5s;
 constexpr auto kWatchEvery = 20ms;
 // A new connection carries data from a later cycle on; let a few cycles pass first.
 constexpr int kSettleCycles = 2;
-// The server tells of a missed cycle a moment after it, on another thread: a transfer waits
-// this many cycles past its last block before it counts as free of them.
-constexpr int kXrunReportCycles = 3;
+// The server tells of a missed cycle a moment after it, on another thread, and one stalled client
+// can make it miss several in a row. A transfer starts, and ends, only once no report has come
+// for this long, so that a try is never blamed for the reports of the one before it.
+constexpr auto kXrunQuiet = 60ms;
+constexpr auto kXrunSettleLimit = 1s;
 constexpr auto kConnectSettle = 50ms;
 
 // libjack prints its complaints to stderr; keep them for our own report instead. The first
@@ -204,7 +206,7 @@ public:
         if (m_shared->gone.load())
             return finish(TransferOutcome::Kind::Failed, "the JACK server has stopped");
 
-        const std::uint64_t xrunsBefore = m_shared->xruns.load();
+        const std::uint64_t xrunsBefore = settledXruns();
         m_shared->blocks = schedule.blocks;
         m_shared->spacing = static_cast<jack_nframes_t>(m_rate * kBlockPause.count() / 1000);
         m_shared->done.store(false);
@@ -222,14 +224,7 @@ public:
                     schedule.progress(reported + 1);
             if (m_shared->done.load()) {
                 m_shared->running.store(false);
-                const std::uint64_t seen = m_shared->cycles.load();
-                waitFor(
-                    [&] {
-                        return m_shared->gone.load() ||
-                               m_shared->cycles.load() >= seen + kXrunReportCycles;
-                    },
-                    kLinkWait);
-                outcome.missedCycle = m_shared->xruns.load() != xrunsBefore;
+                outcome.missedCycle = settledXruns() != xrunsBefore;
                 return finish(TransferOutcome::Kind::Sent, {});
             }
             if (m_shared->gone.load()) {
@@ -296,6 +291,22 @@ private:
             std::this_thread::sleep_for(kPoll);
         }
         return true;
+    }
+
+    // The count of missed cycles once the server has gone quiet about them (bounded).
+    std::uint64_t settledXruns() {
+        const auto limit = Clock::now() + kXrunSettleLimit;
+        std::uint64_t seen = m_shared->xruns.load();
+        auto quietSince = Clock::now();
+        while (Clock::now() - quietSince < kXrunQuiet && Clock::now() < limit &&
+               !m_shared->gone.load()) {
+            std::this_thread::sleep_for(kPoll);
+            if (const std::uint64_t now = m_shared->xruns.load(); now != seen) {
+                seen = now;
+                quietSince = Clock::now();
+            }
+        }
+        return seen;
     }
 
     // A named target must stay connected; our own port must keep at least one listener.
