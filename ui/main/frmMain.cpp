@@ -8,6 +8,7 @@
 #include "model/RecordEdits.h"
 #include "ui/assign/ElementSetupForm.h"
 #include "ui/main/DocumentActions.h"
+#include "ui/main/EditActions.h"
 #include "ui/main/ElementMap.h"
 #include "ui/main/FileActions.h"
 #include "ui/main/LitPicture.h"
@@ -44,78 +45,6 @@
 namespace qob {
 
 namespace {
-
-// The keys of the main window, in the order the help lists them.
-struct KeyAction {
-    const char* name;
-    QList<QKeySequence> keys;
-    const char* help;
-    std::function<void(frmMain&)> handler;
-    // Most keys wait, as the pointer does, while the Element Assign dialog is open: its OK
-    // stores into the preset they would change or replace.
-    bool whileDialogOpen = false;
-};
-
-const std::vector<KeyAction>& keyActions() {
-    const auto keys = [](std::initializer_list<QKeyCombination> combos) {
-        QList<QKeySequence> list;
-        for (const QKeyCombination c : combos)
-            list << QKeySequence(c);
-        return list;
-    };
-    // clang-format off
-    static const std::vector<KeyAction> actions = {
-        {"actionOpen", keys({Qt::CTRL | Qt::Key_O}),
-         "Open a preset file, as OPEN does", &frmMain::openPresetFile},
-        {"actionSave", keys({Qt::CTRL | Qt::Key_S}),
-         "Save to the file last opened or saved (the first time, as Save As)",
-         [](frmMain& w) { w.savePresetFile(); }},
-        {"actionSaveAs", keys({Qt::CTRL | Qt::SHIFT | Qt::Key_S}),
-         "Save As, as SAVE AS does", [](frmMain& w) { w.savePresetFileAs(); }},
-        {"actionUndo", keys({Qt::CTRL | Qt::Key_Z}),
-         "Undo the last change", &frmMain::editUndo},
-        {"actionRedo", keys({Qt::CTRL | Qt::SHIFT | Qt::Key_Z, Qt::CTRL | Qt::Key_Y}),
-         "Redo", &frmMain::editRedo},
-        {"actionCopy", keys({Qt::CTRL | Qt::Key_C}),
-         "Copy the assignment on the display (the control last pointed at, in the layer shown)",
-         &frmMain::editCopy, true},
-        {"actionPaste", keys({Qt::CTRL | Qt::Key_V}),
-         "Paste an assignment onto the control on the display", &frmMain::editPaste},
-        {"actionFillNumber", keys({Qt::CTRL | Qt::Key_R}),
-         "Fill the row: copy the V-Pot, Fader or Button on the display to the other 15 of its "
-         "kind, the controller or note number one higher each", &frmMain::fillRowByNumber},
-        {"actionFillChannel", keys({Qt::CTRL | Qt::SHIFT | Qt::Key_R}),
-         "Fill the row, the MIDI channel one higher each", &frmMain::fillRowByChannel},
-        {"actionQuit", keys({Qt::CTRL | Qt::Key_Q}),
-         "Quit, as EXIT does", &frmMain::exitProgram},
-        {"actionHelp", keys({Qt::Key_F1}),
-         "This help", &frmMain::showKeyHelp, true},
-        // The window has no menu: the sheet is printed from the keyboard. Printing changes
-        // nothing, so it need not wait for the dialog.
-        {"actionPrint", QKeySequence::keyBindings(QKeySequence::Print),
-         "Print the preset sheet, both layers", &frmMain::printSheet, true},
-    };
-    // clang-format on
-    return actions;
-}
-
-// What the help says beyond the window's own keys.
-const char* const kOtherKeys[][2] = {
-    {"Esc", "Close the dialog in front, as Cancel does"},
-};
-const char* const kPaintedKeys[][2] = {
-    {"MIDI", "Show the MIDI layer; click the lit key to go back to DAW"},
-    {"SHIFT", "Show V-Pots, Faders and Buttons 9-16; click the lit key for 1-8"},
-    {"OPEN", "Open a preset file (.qob)"},
-    {"SAVE AS", "Save the preset under a name you choose"},
-    {"MIDI DEVICE", "Choose the MIDI output port"},
-    {"SEND", "Send the preset to the surface's chosen slot"},
-    {"EXIT", "Quit"},
-};
-const char* const kPointerHelp =
-    "Point at a control to see its assignment; click it to change it. Drag the window by any "
-    "bare part of the panel. Drop a .qob file on it to open that file, or a .syx capture of a "
-    "transfer to read the preset back from it.";
 
 // "[*]" in a title is Qt's place for the modified mark; a file name may hold it literally.
 QString titleSafe(QString name) {
@@ -181,7 +110,10 @@ void frmMain::setUp() {
         m_preset, *m_document, m_seams, [this] { Display_Current_Element(); }, this);
     setUpWindow();
     buildPanel();
-    setUpKeys();
+    m_editActions = new EditActions(m_preset, m_state, *m_document, m_seams, this);
+    m_editActions->seams().showStatus = [this](const QString& text) { showStatus(text); };
+    m_editActions->seams().redraw = [this] { Display_Current_Element(); };
+    m_editActions->installKeys(*this);
     connect(m_document.get(), &PresetDocument::statusChanged, this, &frmMain::updateTitle);
     connect(m_document.get(), &PresetDocument::changed, this, &frmMain::Display_Current_Element);
     // Without a file the title shows the preset's name, which any change may have changed.
@@ -322,108 +254,6 @@ void frmMain::updateTitle() {
     setWindowTitle((m_document->isModified() ? QStringLiteral("*") : QString()) +
                    titleSafe(m_document->displayName()) + QStringLiteral(" \u2014 ") +
                    QLatin1String(kProgramTitle));
-}
-
-void frmMain::setUpKeys() {
-    for (const KeyAction& key : keyActions()) {
-        auto* action = new QAction(this);
-        action->setObjectName(QString::fromLatin1(key.name));
-        action->setShortcuts(key.keys);
-        action->setText(QString::fromLatin1(key.help));
-        connect(action, &QAction::triggered, this,
-                [this, handler = key.handler, always = key.whileDialogOpen] {
-                    if (always || !m_state.DialogOpen)
-                        handler(*this);
-                });
-        addAction(action);
-    }
-}
-
-void frmMain::editUndo() {
-    m_document->undoStack().undo();
-}
-
-void frmMain::editRedo() {
-    m_document->undoStack().redo();
-}
-
-void frmMain::editCopy() {
-    const std::string text =
-        writeRecord(m_state.CurrentElement, m_state.ActiveLayer, shownRecord());
-    QGuiApplication::clipboard()->setText(fromCp1252(text));
-    showStatus(QStringLiteral("Copied ") +
-               QString::fromStdString(elementName(m_state.CurrentElement)));
-}
-
-void frmMain::editPaste() {
-    const QString text = QGuiApplication::clipboard()->text();
-    const std::optional<std::string> bytes = toCp1252(text);
-    if (!bytes) {
-        m_seams.showMessage(QStringLiteral("Can't paste: the clipboard holds characters a preset "
-                                           "file cannot store."),
-                            escapeControls(text.left(80)) +
-                                (text.size() > 80 ? QStringLiteral("...") : QString()));
-        return;
-    }
-    const int element = m_state.CurrentElement;
-    const EditResult result = pasteRecord(m_preset, element, m_state.ActiveLayer, *bytes);
-    if (!result.ok) {
-        m_seams.showMessage(QString::fromStdString(result.text),
-                            QString::fromStdString(result.detail));
-        return;
-    }
-    if (!m_document->commit(QStringLiteral("Paste onto ") +
-                            QString::fromStdString(elementName(element))))
-        Display_Current_Element();
-}
-
-void frmMain::fillRowByNumber() {
-    fillRow(false);
-}
-
-void frmMain::fillRowByChannel() {
-    fillRow(true);
-}
-
-void frmMain::fillRow(bool byChannel) {
-    const EditResult result = qob::fillRow(m_preset, m_state.CurrentElement, m_state.ActiveLayer,
-                                           byChannel ? FillStep::Channel : FillStep::Number);
-    if (!result.ok) {
-        m_seams.showMessage(QString::fromStdString(result.text),
-                            QString::fromStdString(result.detail));
-        return;
-    }
-    m_document->commit(QStringLiteral("Fill the row of ") +
-                       QString::fromStdString(elementName(m_state.CurrentElement)));
-    showStatus(QString::fromStdString(result.text));
-}
-
-void frmMain::showKeyHelp() {
-    QString html = QStringLiteral("<table cellspacing=\"4\">");
-    const auto row = [&html](const QString& keys, const QString& what) {
-        html += QStringLiteral("<tr><td><b>") + keys.toHtmlEscaped() +
-                QStringLiteral("</b></td><td>") + what.toHtmlEscaped() +
-                QStringLiteral("</td></tr>");
-    };
-    const auto heading = [&html](const char* text) {
-        html += QStringLiteral("<tr><td colspan=\"2\"><br><u>") + QLatin1String(text) +
-                QStringLiteral("</u></td></tr>");
-    };
-    heading("Keys");
-    for (const KeyAction& key : keyActions()) {
-        QStringList names;
-        for (const QKeySequence& k : key.keys)
-            names << k.toString(QKeySequence::NativeText);
-        row(names.join(QStringLiteral(", ")), QString::fromLatin1(key.help));
-    }
-    for (const auto& other : kOtherKeys)
-        row(QString::fromLatin1(other[0]), QString::fromLatin1(other[1]));
-    heading("Painted keys");
-    for (const auto& painted : kPaintedKeys)
-        row(QString::fromLatin1(painted[0]), QString::fromLatin1(painted[1]));
-    html += QStringLiteral("</table><p>") + QString::fromLatin1(kPointerHelp).toHtmlEscaped() +
-            QStringLiteral("</p>");
-    m_seams.showMessage(QStringLiteral("Keys and buttons of the QOB-TANDRIX Editor"), html);
 }
 
 void frmMain::dragEnterEvent(QDragEnterEvent* event) {

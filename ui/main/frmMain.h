@@ -25,6 +25,7 @@ class QUrl;
 namespace qob {
 
 class DocumentActions;
+class EditActions;
 class ElementSetupForm;
 class LitPicture;
 class MIDISetupForm;
@@ -68,14 +69,8 @@ public:
     // EXIT: the question, then the port closed and the program ended.
     void exitProgram();
 
-    // The keys (each also a QAction of the window, named "action" + what it does).
-    void editUndo();
-    void editRedo();
-    void editCopy();
-    void editPaste();
-    void fillRowByNumber();
-    void fillRowByChannel();
-    void showKeyHelp();
+    // The keys and the edits beside the dialog.
+    EditActions& edits() { return *m_editActions; }
     // Opens a dropped file by its kind, or says why not.
     void openDroppedFiles(const QList<QUrl>& urls);
     // Ctrl+P: the preset sheet, both layers, through the print dialog.
@@ -116,9 +111,7 @@ protected:
 private:
     void setUp();
     void setUpWindow();
-    void setUpKeys();
     void updateTitle();
-    void fillRow(bool byChannel);
     void buildPanel();
     const ElementAssignment& shownRecord() const;
     void startWindowDrag();
@@ -129,6 +122,7 @@ private:
     EditorState& m_state;
     MainWindowSeams m_seams;
     DocumentActions* m_documentActions = nullptr;
+    EditActions* m_editActions = nullptr;
 
     QImage m_skin1x; // the key lookup, in skin pixels
     QPixmap m_skin;  // what is painted, at the screen's pixel ratio
