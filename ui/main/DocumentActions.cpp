@@ -31,7 +31,18 @@ QString fileNameFor(const QString& presetName) {
     return name + QLatin1Char('.') + QLatin1String(kPresetSuffix);
 }
 
+// "[*]" in a title is Qt's place for the modified mark; a file name may hold it literally.
+QString titleSafe(QString name) {
+    return name.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
 } // namespace
+
+QString DocumentActions::windowTitle() const {
+    return (m_document.isModified() ? QStringLiteral("*") : QString()) +
+           titleSafe(m_document.displayName()) + QStringLiteral(" \u2014 ") +
+           QLatin1String(kProgramTitle);
+}
 
 DocumentActions::DocumentActions(Preset& preset, PresetDocument& document, MainWindowSeams& seams,
                                  std::function<void()> redraw, QObject* parent)

@@ -18,7 +18,8 @@ namespace qob {
 class PresetDocument;
 
 // What the main window does with the document as a file: the default preset at start, open,
-// Save and Save As, the question before edits are lost, dropped files and the .syx read-back.
+// Save and Save As, the question before edits are lost, dropped files, the .syx read-back,
+// printing the preset sheet (in SheetPrinting.cpp) and the window title.
 // Every dialog goes through the window's seams; `redraw` shows the preset after a load.
 class DocumentActions : public QObject {
     Q_OBJECT
@@ -41,6 +42,10 @@ public:
     bool okToLoseChanges();
     // Opens a dropped file by its kind, or says why not.
     void openDroppedFiles(const QList<QUrl>& urls);
+    // Ctrl+P: the preset sheet, both layers, through the print dialog.
+    void printSheet();
+    // "*mine.qob — QOB-TANDRIX Editor"
+    QString windowTitle() const;
 
 private:
     bool loadPreset(const QString& path);

@@ -3,7 +3,7 @@
 
 #include "model/CarefulSave.h"
 #include "model/Cp1252.h"
-#include "ui/main/frmMain.h"
+#include "ui/main/DocumentActions.h"
 #include "ui/picture/PresetSheet.h"
 
 #include <QPageLayout>
@@ -18,7 +18,7 @@ bool askPrinterDialog(QWidget* parent, QPrinter& printer) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-void frmMain::printSheet() {
+void DocumentActions::printSheet() {
     QPrinter printer(QPrinter::HighResolution);
     // The sheet is laid out for A4 landscape; another paper the user picks gets it scaled.
     printer.setPageLayout(sheetPageLayout());

@@ -46,11 +46,6 @@ namespace qob {
 
 namespace {
 
-// "[*]" in a title is Qt's place for the modified mark; a file name may hold it literally.
-QString titleSafe(QString name) {
-    return name.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
-}
-
 int buttonCode(Qt::MouseButtons buttons) {
     int code = 0;
     if (buttons & Qt::LeftButton)
@@ -251,9 +246,11 @@ void frmMain::exitProgram() {
 }
 
 void frmMain::updateTitle() {
-    setWindowTitle((m_document->isModified() ? QStringLiteral("*") : QString()) +
-                   titleSafe(m_document->displayName()) + QStringLiteral(" \u2014 ") +
-                   QLatin1String(kProgramTitle));
+    setWindowTitle(m_documentActions->windowTitle());
+}
+
+void frmMain::printSheet() {
+    m_documentActions->printSheet();
 }
 
 void frmMain::dragEnterEvent(QDragEnterEvent* event) {
