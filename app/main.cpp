@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     }
     window.startUp(QCoreApplication::applicationDirPath());
     if (!files.isEmpty())
-        window.openPresetPath(files.first());
+        window.files().openPresetPath(files.first());
     window.show();
     if (!screenshot)
         return QApplication::exec();

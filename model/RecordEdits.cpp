@@ -53,35 +53,20 @@ std::string kindWord(const ElementAssignment& a) {
     return "no MIDI event";
 }
 
-// What the first data byte is called for the event type.
-std::string firstByteWord(std::uint8_t status) {
+// What the first data byte is called for the event type, in a sentence or, `shortForm`, in
+// the note a fill leaves on the status row ("CC 7 to 22").
+std::string firstByteWord(std::uint8_t status, bool shortForm = false) {
     switch (status & 0xF0) {
     case 0x80:
     case 0x90:
     case 0xA0:
         return "note";
     case 0xB0:
-        return "controller";
+        return shortForm ? "CC" : "controller";
     case 0xC0:
         return "program";
     default:
-        return "first data byte";
-    }
-}
-
-// The stepped number's name in the note a fill leaves on the status row.
-std::string fillWord(std::uint8_t status) {
-    switch (status & 0xF0) {
-    case 0x80:
-    case 0x90:
-    case 0xA0:
-        return "note";
-    case 0xB0:
-        return "CC";
-    case 0xC0:
-        return "program";
-    default:
-        return "data 1";
+        return shortForm ? "data 1" : "first data byte";
     }
 }
 
@@ -213,7 +198,7 @@ EditResult fillRow(Preset& preset, int element, Layer layer, FillStep step) {
         range = "channel " + std::to_string((first.Status & 0x0F) + 1) + " to " +
                 std::to_string((last.Status & 0x0F) + 1);
     else
-        range = fillWord(source.Status) + " " + std::to_string(first.Data1) + " to " +
+        range = firstByteWord(source.Status, true) + " " + std::to_string(first.Data1) + " to " +
                 std::to_string(last.Data1);
     return {true, std::string("Filled ") + row->plural + " 1-16: " + range, {}};
 }

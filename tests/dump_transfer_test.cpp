@@ -187,9 +187,6 @@ TEST(DumpTransfer, AMissedServerCycleSendsTheWholeDumpAgainUpToThreeTimes) {
             EXPECT_EQ(sentStatusText(3, run.outcome.tries), c.status);
         }
     }
-    EXPECT_EQ(cyclesMissedText(3), "The MIDI server missed a cycle in each of 3 tries, so a block "
-                                   "may have been lost each time. Slot 3 of the surface may hold a "
-                                   "damaged preset: send it again.");
 }
 
 } // namespace

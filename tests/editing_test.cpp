@@ -208,7 +208,7 @@ TEST_F(EditingTest, EveryWayOfLosingEditsAsksAndEachAnswerDoesWhatItSays) {
             SCOPED_TRACE(std::string(way.name) + " " + std::to_string(int(answer)));
             test::writeBytes(path("mine.qob"), mineBefore);
             open();
-            w->openPresetPath(path("mine.qob"));
+            w->files().openPresetPath(path("mine.qob"));
             edit();
             questions.clear();
             answers = {answer};
@@ -266,7 +266,7 @@ TEST_F(EditingTest, SaveWritesTheCurrentFileButNeverTheDefaultPreset) {
     EXPECT_EQ(asked, QStringList({"Save As", path("mine.qob")}));
 
     // Opened on purpose, the default preset is still not Save's to write.
-    w->openPresetPath(path("Default.QOB"));
+    w->files().openPresetPath(path("Default.QOB"));
     EXPECT_EQ(doc->undoStack().count(), 0); // a fresh history
     EXPECT_EQ(w->windowTitle(), "Mix Default" + kTitleEnd);
     edit();
@@ -296,7 +296,7 @@ TEST_F(EditingTest, SaveKeepsModeOwnerAndOtherNames) {
     struct stat before {};
     ASSERT_EQ(::stat(file.constData(), &before), 0);
 
-    w->openPresetPath(path("shared.qob"));
+    w->files().openPresetPath(path("shared.qob"));
     edit();
     key(Qt::Key_S);
     EXPECT_FALSE(doc->isModified());
@@ -484,7 +484,7 @@ TEST_F(EditingTest, TitleTexts) {
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(savePresetFile(path(c.file), preset).ok);
-        w->openPresetPath(path(c.file));
+        w->files().openPresetPath(path(c.file));
         if (c.modified)
             edit();
         EXPECT_EQ(w->windowTitle(), c.title);

@@ -218,16 +218,6 @@ TEST(SheetLayout, EveryLabelAndEventOfDefaultIsOnItsLayersPage) {
     }
 }
 
-// Nothing is cut: set smaller or wrapped, every byte is on its card, lines read in order.
-TEST(SheetLayout, ACardShowsAllItCarries) {
-    const QStringList cards = cardTexts(layoutSheetPage(worstCardsPreset(), Layer::Midi, {}));
-    for (const auto& c : kWorstCards) {
-        const QString shown = withoutSpaces(QString::fromLatin1(c.shown));
-        EXPECT_EQ(cards.filter(shown).size(), 1) << c.shown << " in\n"
-                                                 << cards.join('\n').toStdString();
-    }
-}
-
 using SheetFiles = ScratchFolder;
 
 TEST_F(SheetFiles, PngAtTwiceAndSvgAtA4ForOneOrTwoLayers) {
@@ -335,7 +325,9 @@ TEST_F(SheetFiles, CliPdfHasOnePagePerLayerWithEveryLabelSelectable) {
     EXPECT_TRUE(text.contains(QStringLiteral("slot 5"))) << text.toStdString();
 }
 
-TEST_F(SheetFiles, PdfTextOfANarrowCardHasAllItCarries) {
+// Nothing is cut: set smaller or wrapped, every byte is on exactly one card in the layout, and in
+// the PDF's text of that card.
+TEST_F(SheetFiles, ANarrowCardShowsAllItCarries) {
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
         GTEST_SKIP() << "pdftotext missing: scripts/install-deps.sh installs poppler-utils";
     const Preset preset = worstCardsPreset();
@@ -345,9 +337,10 @@ TEST_F(SheetFiles, PdfTextOfANarrowCardHasAllItCarries) {
     const QStringList cards = cardTexts(page);
     for (const auto& c : kWorstCards) {
         const QString shown = withoutSpaces(QString::fromLatin1(c.shown));
+        ASSERT_EQ(cards.filter(shown).size(), 1) << c.shown << " in\n"
+                                                 << cards.join('\n').toStdString();
         const auto card =
             std::ranges::find_if(cards, [&](const QString& t) { return t.contains(shown); });
-        ASSERT_NE(card, cards.end()) << c.shown;
         // Card by card: across the page a card's lines run on into its neighbours'.
         const QString text = withoutSpaces(pdfText(pdf, 1, page.cards[card - cards.begin()]));
         EXPECT_TRUE(text.contains(shown)) << c.shown << " in " << text.toStdString();
@@ -481,7 +474,7 @@ TEST_F(SheetFiles, CtrlPPrintsBothLayersThroughThePrintDialog) {
         printer.setOutputFileName(readOnly);
         return true;
     };
-    window.printSheet();
+    window.files().printSheet();
     EXPECT_EQ(bytesOf(readOnly), "old");
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_EQ(dialogs.messages[0], "Couldn't print the preset sheet!");
@@ -491,7 +484,7 @@ TEST_F(SheetFiles, CtrlPPrintsBothLayersThroughThePrintDialog) {
     // Cancelled: nothing is printed.
     QFile::remove(pdf);
     window.seams().askPrinter = [](QPrinter&) { return false; };
-    window.printSheet();
+    window.files().printSheet();
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('|').toStdString();
 }

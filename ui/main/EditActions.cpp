@@ -4,6 +4,7 @@
 #include "model/Cp1252.h"
 #include "model/ElementNames.h"
 #include "model/PresetFile.h"
+#include "ui/main/DocumentActions.h"
 #include "ui/main/PresetDocument.h"
 #include "ui/main/frmMain.h"
 
@@ -41,12 +42,12 @@ const std::vector<KeyAction>& keyActions() {
     // clang-format off
     static const std::vector<KeyAction> actions = {
         {"actionOpen", keys({Qt::CTRL | Qt::Key_O}),
-         "Open a preset file, as OPEN does", &frmMain::openPresetFile},
+         "Open a preset file, as OPEN does", [](frmMain& w) { w.files().openPresetFile(); }},
         {"actionSave", keys({Qt::CTRL | Qt::Key_S}),
          "Save to the file last opened or saved (the first time, as Save As)",
-         [](frmMain& w) { w.savePresetFile(); }},
+         [](frmMain& w) { w.files().savePresetFile(); }},
         {"actionSaveAs", keys({Qt::CTRL | Qt::SHIFT | Qt::Key_S}),
-         "Save As, as SAVE AS does", [](frmMain& w) { w.savePresetFileAs(); }},
+         "Save As, as SAVE AS does", [](frmMain& w) { w.files().savePresetFileAs(); }},
         {"actionUndo", keys({Qt::CTRL | Qt::Key_Z}),
          "Undo the last change", [](frmMain& w) { w.edits().undo(); }},
         {"actionRedo", keys({Qt::CTRL | Qt::SHIFT | Qt::Key_Z, Qt::CTRL | Qt::Key_Y}),
@@ -68,7 +69,7 @@ const std::vector<KeyAction>& keyActions() {
         // The window has no menu: the sheet is printed from the keyboard. Printing changes
         // nothing, so it need not wait for the dialog.
         {"actionPrint", QKeySequence::keyBindings(QKeySequence::Print),
-         "Print the preset sheet, both layers", &frmMain::printSheet, true},
+         "Print the preset sheet, both layers", [](frmMain& w) { w.files().printSheet(); }, true},
     };
     // clang-format on
     return actions;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main/SheetPrinting.h"
 
-#include "model/CarefulSave.h"
 #include "model/Cp1252.h"
 #include "ui/main/DocumentActions.h"
 #include "ui/picture/PresetSheet.h"
@@ -30,18 +29,10 @@ void DocumentActions::printSheet() {
     const QString file = printer.outputFileName();
     if (printer.outputFormat() == QPrinter::PdfFormat && !file.isEmpty()) {
         // Printed to a file: written as `qob sheet` writes one, so a failure keeps the old file.
-        const std::optional<QByteArray> bytes =
-            renderSheetFile(SheetFormat::Pdf, m_preset, layers, QString(), printer.pageLayout());
-        const FileResult saved =
-            bytes ? saveFileAtomically(file,
-                                       std::string_view(bytes->constData(),
-                                                        static_cast<std::size_t>(bytes->size())))
-                  : FileResult{
-                        false,
-                        (file + QStringLiteral(": the sheet could not be drawn")).toStdString()};
-        if (!saved.ok)
-            m_seams.showMessage(QStringLiteral("Couldn't print the preset sheet!"),
-                                QString::fromStdString(saved.detail));
+        const SheetWriteResult written = writeSheetFile(file, SheetFormat::Pdf, m_preset, layers,
+                                                        QString(), printer.pageLayout());
+        if (!written.ok)
+            m_seams.showMessage(QStringLiteral("Couldn't print the preset sheet!"), written.error);
         return;
     }
     if (!paintSheetPages(printer, m_preset, layers, QString()))

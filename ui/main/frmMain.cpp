@@ -215,30 +215,8 @@ void frmMain::startUp(const QString& programFolder) {
     Display_Current_Element();
 }
 
-void frmMain::openPresetPath(const QString& path) {
-    m_documentActions->openPresetPath(path);
-}
-void frmMain::importDumpPath(const QString& path) {
-    m_documentActions->importDumpPath(path);
-}
-void frmMain::openPresetFile() {
-    m_documentActions->openPresetFile();
-}
-bool frmMain::savePresetFile() {
-    return m_documentActions->savePresetFile();
-}
-bool frmMain::savePresetFileAs() {
-    return m_documentActions->savePresetFileAs();
-}
-bool frmMain::okToLoseChanges() {
-    return m_documentActions->okToLoseChanges();
-}
-void frmMain::openDroppedFiles(const QList<QUrl>& urls) {
-    m_documentActions->openDroppedFiles(urls);
-}
-
 void frmMain::exitProgram() {
-    if (!okToLoseChanges())
+    if (!m_documentActions->okToLoseChanges())
         return;
     Form_Unload();
     m_ended = true;
@@ -247,10 +225,6 @@ void frmMain::exitProgram() {
 
 void frmMain::updateTitle() {
     setWindowTitle(m_documentActions->windowTitle());
-}
-
-void frmMain::printSheet() {
-    m_documentActions->printSheet();
 }
 
 void frmMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -267,7 +241,7 @@ void frmMain::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     // The drag source waits for the drop to end: ask the question after it has.
     QMetaObject::invokeMethod(
-        this, [this, urls] { openDroppedFiles(urls); }, Qt::QueuedConnection);
+        this, [this, urls] { m_documentActions->openDroppedFiles(urls); }, Qt::QueuedConnection);
 }
 
 void frmMain::Locate_Element(float X, float Y) {
@@ -299,10 +273,10 @@ void frmMain::Form_MouseDown(int Button, int /*Shift*/, float X, float Y) {
         Display_Current_Element();
         return;
     case AREA_OPEN:
-        openPresetFile();
+        m_documentActions->openPresetFile();
         return;
     case AREA_SAVE_AS:
-        savePresetFileAs();
+        m_documentActions->savePresetFileAs();
         return;
     case AREA_MIDI_DEVICE:
         showMidiSetupForm();
@@ -555,7 +529,7 @@ void frmMain::mouseReleaseEvent(QMouseEvent* event) {
 
 void frmMain::closeEvent(QCloseEvent* event) {
     if (!m_ended) {
-        if (!okToLoseChanges()) {
+        if (!m_documentActions->okToLoseChanges()) {
             event->ignore();
             return;
         }

@@ -2,35 +2,29 @@
 #pragma once
 
 #include "model/Preset.h"
+#include "ui/main/DocumentActions.h"
 #include "ui/main/FileActions.h"
 #include "ui/main/MainWindowSeams.h"
 
 #include <QImage>
-#include <QList>
 #include <QPixmap>
 #include <QPointF>
 #include <QPointer>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
-#include <vector>
 
 class QFrame;
 class QLabel;
-class QPrinter;
 class QTimer;
-class QUrl;
 
 namespace qob {
 
-class DocumentActions;
 class EditActions;
 class ElementSetupForm;
 class LitPicture;
 class MIDISetupForm;
 class MidiLink;
-class MidiOutService;
 class PanelLabel;
 class PresetDocument;
 
@@ -55,26 +49,13 @@ public:
     // Start values, the default preset from `programFolder`, the first redraw. Runs once, before
     // the window is first shown.
     void startUp(const QString& programFolder);
-    // Loads `path` (a message on failure) and redraws the panel either way. Asks nothing: the
-    // callers that replace edits ask first.
-    void openPresetPath(const QString& path);
-    // Reads a .syx capture of a transfer back into the preset (a message when it cannot).
-    void importDumpPath(const QString& path);
-    void openPresetFile();
-    // Writes the current file; without one, as Save As. True when the preset was written.
-    bool savePresetFile();
-    bool savePresetFileAs();
-    // Asks before edits would be lost; true when the caller may go on.
-    bool okToLoseChanges();
+    // The document's file actions: open, save, the question, drops, printing.
+    DocumentActions& files() { return *m_documentActions; }
     // EXIT: the question, then the port closed and the program ended.
     void exitProgram();
 
     // The keys and the edits beside the dialog.
     EditActions& edits() { return *m_editActions; }
-    // Opens a dropped file by its kind, or says why not.
-    void openDroppedFiles(const QList<QUrl>& urls);
-    // Ctrl+P: the preset sheet, both layers, through the print dialog.
-    void printSheet();
 
     void Form_MouseDown(int Button, int Shift, float X, float Y);
     void Form_MouseMove(int Button, int Shift, float X, float Y);

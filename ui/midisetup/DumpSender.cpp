@@ -19,25 +19,20 @@ void DumpSender::start(const DumpBlocks& blocks, std::shared_ptr<MidiOutPort> po
     m_running = true;
     const int run = ++m_run;
     m_thread = std::thread([this, run, blocks, port = std::move(port)] {
-        const auto progress = [this, run](int handedOver) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, run, handedOver] {
-                    if (run == m_run && m_running && onProgress)
-                        onProgress(handedOver);
-                },
-                Qt::QueuedConnection);
+        // Reports a count to `report` on the window's thread while this run is the current one.
+        const auto relay = [this, run](std::function<void(int)> DumpSender::*report) {
+            return [this, run, report](int count) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, run, report, count] {
+                        if (run == m_run && m_running && this->*report)
+                            (this->*report)(count);
+                    },
+                    Qt::QueuedConnection);
+            };
         };
-        const auto retrying = [this, run](int tryNumber) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, run, tryNumber] {
-                    if (run == m_run && m_running && onRetry)
-                        onRetry(tryNumber);
-                },
-                Qt::QueuedConnection);
-        };
-        const TransferOutcome outcome = transferDump(blocks, *port, m_cancel, progress, retrying);
+        const TransferOutcome outcome = transferDump(
+            blocks, *port, m_cancel, relay(&DumpSender::onProgress), relay(&DumpSender::onRetry));
         QMetaObject::invokeMethod(
             this,
             [this, run, outcome] {

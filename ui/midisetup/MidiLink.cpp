@@ -21,10 +21,6 @@ MidiLink::MidiLink(Preset& preset, EditorState& state, QWidget* window)
     m_calls->setObjectName(QStringLiteral("MidiCalls"));
 }
 
-MidiCalls& MidiLink::calls() {
-    return *m_calls;
-}
-
 bool MidiLink::busy() const {
     return m_calls->busy();
 }
@@ -51,9 +47,8 @@ std::shared_ptr<MidiOutService> MidiLink::service() {
     return m_service;
 }
 
-// The send runs on a thread of its own; its progress and outcome take the second row of the
-// panel until the next redraw. A send that does not start says so there too, so the row never
-// keeps an earlier "Sent to slot N".
+// The send runs on a thread of its own; its progress and outcome take the status row. A send
+// that does not start says so there too, so the row never keeps an earlier "Sent to slot N".
 void MidiLink::send() {
     if (m_sender && m_sender->isRunning())
         return; // one send at a time

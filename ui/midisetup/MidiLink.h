@@ -43,7 +43,6 @@ public:
     MidiLink(Preset& preset, EditorState& state, QWidget* window);
 
     MidiLinkSeams& seams() { return m_seams; }
-    MidiCalls& calls();
     // An open, close or listing is under way: its outcome is not known yet.
     bool busy() const;
     // Asked for once, on the window's thread, and kept: the dialog and SEND's reconnect share it.

@@ -187,6 +187,9 @@ QPageLayout sheetPageLayout() {
     return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0));
 }
 
+namespace {
+
+// The whole sheet as the bytes of a file in `format`; nullopt when it could not be drawn.
 std::optional<QByteArray> renderSheetFile(SheetFormat format, const Preset& preset,
                                           const std::vector<Layer>& layers, const QString& source,
                                           const QPageLayout& pdfLayout) {
@@ -233,10 +236,13 @@ std::optional<QByteArray> renderSheetFile(SheetFormat format, const Preset& pres
     return bytes;
 }
 
+} // namespace
+
 SheetWriteResult writeSheetFile(const QString& path, SheetFormat format, const Preset& preset,
-                                const std::vector<Layer>& layers, const QString& source) {
+                                const std::vector<Layer>& layers, const QString& source,
+                                const QPageLayout& pdfLayout) {
     const std::optional<QByteArray> bytes =
-        renderSheetFile(format, preset, layers, source, sheetPageLayout());
+        renderSheetFile(format, preset, layers, source, pdfLayout);
     if (!bytes)
         return {false, path + QStringLiteral(": the sheet could not be drawn")};
     const FileResult saved = saveFileAtomically(

@@ -44,12 +44,6 @@ QImage renderSheetImage(const Preset& preset, const std::vector<Layer>& layers,
 // A4 landscape without margins: the sheet's own page, and the PDF file's.
 QPageLayout sheetPageLayout();
 
-// The whole sheet as the bytes of a file in `format` (a PDF in `pdfLayout`); nullopt when it
-// could not be drawn.
-std::optional<QByteArray> renderSheetFile(SheetFormat format, const Preset& preset,
-                                          const std::vector<Layer>& layers, const QString& source,
-                                          const QPageLayout& pdfLayout);
-
 // Writes the sheet to `path` through the same careful save as presets: whole or not at all, and
 // an existing file keeps its permissions, owner and other names, or is refused where a preset
 // would be (read-only, a FIFO, a device). The error names the file and the reason.
@@ -57,7 +51,9 @@ struct SheetWriteResult {
     bool ok = false;
     QString error;
 };
+// A PDF takes `pdfLayout`.
 SheetWriteResult writeSheetFile(const QString& path, SheetFormat format, const Preset& preset,
-                                const std::vector<Layer>& layers, const QString& source);
+                                const std::vector<Layer>& layers, const QString& source,
+                                const QPageLayout& pdfLayout = sheetPageLayout());
 
 } // namespace qob
