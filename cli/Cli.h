@@ -48,6 +48,9 @@ struct Invocation {
     QString port;
     MidiApiChoice api = MidiApiChoice::Automatic;
     bool csv = false;
+    bool json = false;
+    std::optional<long long> count;
+    std::optional<double> seconds;
 };
 
 int cmdCheck(const Invocation& call);
@@ -59,6 +62,7 @@ int cmdDiff(const Invocation& call);
 int cmdImport(const Invocation& call);
 int cmdPorts(const Invocation& call);
 int cmdSend(const Invocation& call);
+int cmdMonitor(const Invocation& call);
 
 // A plain core application, or for `sheet` a GUI one on the offscreen platform.
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv);

@@ -1,13 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// qob ports and qob send: the commands that talk to the MIDI service.
+// qob ports, qob send and qob monitor: the commands that talk to the MIDI service.
 #include "cli/Cli.h"
+#include "device/ControlIndex.h"
 #include "device/DumpTransfer.h"
+#include "device/MidiInPort.h"
 #include "device/MidiOutPort.h"
+#include "model/ElementNames.h"
+#include "vocab/ShortText.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -213,6 +221,154 @@ int cmdSend(const Invocation& call) {
     std::printf("sent %d blocks to slot %d through '%s'%s\n", kDumpBlocks, slot,
                 port.name().c_str(), retryNote(outcome.tries).c_str());
     return kOk;
+}
+
+} // namespace qob::cli
+
+namespace qob::cli {
+namespace {
+
+// How long one wait for input lasts: Ctrl-C, the time limit and a lost source are seen between.
+constexpr auto kListenSlice = std::chrono::milliseconds(50);
+
+QString controlName(const ControlMatch& m) {
+    return QStringLiteral("%1 (%2)").arg(QString::fromStdString(elementName(m.element)),
+                                         QLatin1String(layerName(m.layer)));
+}
+
+QString controlNames(const std::vector<ControlMatch>& matches) {
+    QStringList names;
+    for (const ControlMatch& m : matches)
+        names << controlName(m);
+    return names.join(QStringLiteral(", "));
+}
+
+// One heard message as a line: seconds since the first, the bytes, the event, the controls.
+QString heardLine(double t, const HeardMessage& m, const std::optional<ControlIndex>& index,
+                  const std::vector<ControlMatch>& matches, bool json) {
+    const QString bytes = QString::fromStdString(hexBytes(m.bytes));
+    const QString event = QString::fromStdString(heardEventText(m.bytes));
+    if (json) {
+        QJsonArray list;
+        for (const ControlMatch& c : matches)
+            list.append(QJsonObject{{"element", c.element},
+                                    {"name", QString::fromStdString(elementName(c.element))},
+                                    {"layer", QLatin1String(layerName(c.layer))}});
+        const QJsonObject line{{"t", std::round(t * 1e6) / 1e6},
+                               {"bytes", bytes},
+                               {"event", event},
+                               {"matches", list}};
+        return QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact));
+    }
+    QString line = QStringLiteral("%1  %2  %3")
+                       .arg(t, 11, 'f', 6)
+                       .arg(bytes.leftJustified(8))
+                       .arg(event.leftJustified(18));
+    if (index)
+        line += matches.empty() ? QStringLiteral("not in this preset") : controlNames(matches);
+    while (line.endsWith(QLatin1Char(' ')))
+        line.chop(1);
+    return line;
+}
+
+QString sourcesText(const PortListing& listing) {
+    if (listing.names.empty())
+        return QStringLiteral("it lists none");
+    QStringList names;
+    for (const std::string& n : listing.names)
+        names << QStringLiteral("'%1'").arg(QString::fromStdString(n));
+    return QStringLiteral("they are ") + names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+int cmdMonitor(const Invocation& call) {
+    std::optional<ControlIndex> index;
+    if (!call.files.isEmpty()) {
+        Preset preset;
+        if (!loadInput(call.files.at(0), preset))
+            return kUsage;
+        index.emplace(preset);
+    }
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    const std::shared_ptr<MidiInService> service = makeMidiInService(call.api);
+    const std::string wanted = call.port.isEmpty() ? kOwnInputName : call.port.toStdString();
+    const InputOpenResult opened =
+        answeringSignals([service, wanted] { return service->openNamed(wanted); });
+    if (opened.status.code == kMidiBadDevice) {
+        const PortListing sources = answeringSignals([service] { return service->listSources(); });
+        printErr(QStringLiteral("qob: no MIDI source is named '%1'; %2.")
+                     .arg(call.port, sourcesText(sources)));
+        return kUsage;
+    }
+    if (!opened.status.ok()) {
+        printErr(QStringLiteral("qob: cannot listen: ") +
+                 QString::fromStdString(opened.status.detail));
+        return kFailed;
+    }
+    MidiInPort& port = *opened.port;
+    printErr(call.port.isEmpty()
+                 ? QStringLiteral("qob: listening on '%1'; connect the surface to it")
+                       .arg(QString::fromStdString(port.name()))
+                 : QStringLiteral("qob: listening to '%1'").arg(call.port));
+    if (index && !index->keystrokeControls().empty())
+        printErr(QStringLiteral("qob: %1 send keystrokes, which reach the computer as typing, not "
+                                "as MIDI, and cannot be heard: %2")
+                     .arg(index->keystrokeControls().size() == 1
+                              ? QStringLiteral("1 control")
+                              : QStringLiteral("%1 controls")
+                                    .arg(index->keystrokeControls().size()),
+                          controlNames(index->keystrokeControls())));
+
+    using Clock = std::chrono::steady_clock;
+    const std::optional<Clock::time_point> until =
+        call.seconds ? std::optional(Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                        std::chrono::duration<double>(*call.seconds)))
+                     : std::nullopt;
+    long long printed = 0;
+    long long matched = 0;
+    std::optional<double> first;
+    MidiStatus ended;
+    const auto done = [&] { return call.count && printed >= *call.count; };
+    while (!g_interrupted && !done()) {
+        auto wait = kListenSlice;
+        if (until) {
+            const auto left = *until - Clock::now();
+            if (left <= Clock::duration::zero())
+                break;
+            wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(left));
+        }
+        for (const HeardMessage& m : port.take(wait)) {
+            if (done())
+                break;
+            if (!first)
+                first = m.time;
+            const std::vector<ControlMatch> matches =
+                index ? index->match(m.bytes) : std::vector<ControlMatch>{};
+            matched += matches.empty() ? 0 : 1;
+            printOut(heardLine(m.time - *first, m, index, matches, call.json));
+            ++printed;
+        }
+        std::fflush(stdout);
+        if (ended = port.status(); !ended.ok())
+            break;
+    }
+    const InputCounts counts = port.counts();
+    QString summary = QStringLiteral("qob: %1 message(s)").arg(printed);
+    if (index)
+        summary += QStringLiteral(", %1 matched, %2 unknown").arg(matched).arg(printed - matched);
+    summary += QStringLiteral(", %1 realtime filtered, %2 dropped")
+                   .arg(counts.realtime)
+                   .arg(counts.dropped);
+    printErr(summary);
+    if (!ended.ok())
+        printErr(QStringLiteral("qob: listening ended: ") + QString::fromStdString(ended.detail));
+    if (counts.dropped > 0)
+        printErr(QStringLiteral("qob: %1 message(s) came faster than they could be taken and "
+                                "were lost")
+                     .arg(counts.dropped));
+    return ended.ok() && counts.dropped == 0 ? kOk : kFailed;
 }
 
 } // namespace qob::cli

@@ -26,13 +26,16 @@ enum Option : unsigned {
     kPort = 1u << 3,
     kApi = 1u << 4,
     kCsv = 1u << 5,
+    kJson = 1u << 6,
+    kCount = 1u << 7,
+    kSeconds = 1u << 8,
 };
 
 struct Command {
     const char* name;
     const char* synopsis;
     const char* summary; // a '\n' starts another line of the help
-    int files;
+    int files; // -1: none or one
     unsigned allowed;
     unsigned required;
     bool refusesOutputOnInput; // -o naming the input would destroy it
@@ -43,7 +46,7 @@ struct Command {
     const char* outputKinds = nullptr;
 };
 
-const std::array<Command, 10> kCommands{{
+const std::array<Command, 11> kCommands{{
     {"check", "IN.qob", "exit 0 if IN loads", 1, 0, 0, false, kFailed, cmdCheck},
     {"show", "IN.qob [--layer daw|midi] [--csv]",
      "the 56 elements as the editor's panel shows them;\n--csv: one row per element and layer", 1,
@@ -66,6 +69,10 @@ const std::array<Command, 10> kCommands{{
      "send the preset to slot N through port P (a number from\n'ports' or an exact port name; "
      "0 is a port of our own)",
      1, kPort | kSlot | kApi, kPort, false, kFailed, cmdSend},
+    {"monitor", "[IN.qob] [--port P] [--api alsa|jack] [--json] [--count N] [--seconds S]",
+     "print each MIDI message heard, and the controls of IN\nthat send it; from source P, else "
+     "on a port of our own",
+     -1, kPort | kApi | kJson | kCount | kSeconds, 0, false, kFailed, cmdMonitor},
     {"sheet", "IN.qob -o OUT.pdf|OUT.png|OUT.svg [--layer daw|midi] [--slot N]",
      "the preset sheet: the surface with every assignment\nwritten beside its element, one page "
      "per layer",
@@ -141,13 +148,16 @@ int parse(QCommandLineParser& parser, const Command*& command, Invocation& call)
         commandsHelp());
     const QCommandLineOption helpOpt = parser.addHelpOption();
     const QCommandLineOption versionOpt = parser.addVersionOption();
-    const std::array<ParsedOption, 6> options{{
+    const std::array<ParsedOption, 9> options{{
         {kOut, {{"o", "output"}, "Output file.", "OUT"}, "-o"},
         {kLayer, {"layer", "Layer to show or draw: daw or midi.", "daw|midi"}, "--layer"},
         {kSlot, {"slot", "Preset slot of the surface, 1..8.", "N"}, "--slot"},
-        {kPort, {"port", "MIDI output port: number or exact name.", "P"}, "--port"},
+        {kPort, {"port", "MIDI port: for send a number or exact name, for monitor a source's name.", "P"}, "--port"},
         {kApi, {"api", "MIDI service: alsa or jack.", "alsa|jack"}, "--api"},
         {kCsv, {"csv", "show: comma-separated values (UTF-8, RFC 4180)."}, "--csv"},
+        {kJson, {"json", "monitor: one JSON object per line."}, "--json"},
+        {kCount, {"count", "monitor: end after N messages.", "N"}, "--count"},
+        {kSeconds, {"seconds", "monitor: end after S seconds.", "S"}, "--seconds"},
     }};
     for (const ParsedOption& o : options)
         parser.addOption(o.option);
@@ -176,7 +186,9 @@ int parse(QCommandLineParser& parser, const Command*& command, Invocation& call)
         return usage(QStringLiteral("unknown command '%1'").arg(args.at(0)));
     const QString name = QLatin1String(command->name);
     args.removeFirst();
-    if (args.size() != command->files) {
+    if (command->files < 0 ? args.size() > 1 : args.size() != command->files) {
+        if (command->files < 0)
+            return usage(QStringLiteral("'%1' takes at most one input file").arg(name));
         if (command->files == 0)
             return usage(QStringLiteral("'%1' takes no file").arg(name));
         return usage(command->files == 1
@@ -208,6 +220,23 @@ int parse(QCommandLineParser& parser, const Command*& command, Invocation& call)
                          .arg(name, QLatin1String(command->outputKinds), call.out));
     call.port = parser.value(options[3].option);
     call.csv = parser.isSet(options[5].option);
+    call.json = parser.isSet(options[6].option);
+    if (parser.isSet(options[7].option)) {
+        bool ok = false;
+        const long long count = parser.value(options[7].option).toLongLong(&ok);
+        if (!ok || count < 1)
+            return usage(QStringLiteral("--count must be a whole number from 1, not '%1'")
+                             .arg(parser.value(options[7].option)));
+        call.count = count;
+    }
+    if (parser.isSet(options[8].option)) {
+        bool ok = false;
+        const double seconds = parser.value(options[8].option).toDouble(&ok);
+        if (!ok || !(seconds > 0) || seconds > 1e9)
+            return usage(QStringLiteral("--seconds must be a number of seconds above 0, not '%1'")
+                             .arg(parser.value(options[8].option)));
+        call.seconds = seconds;
+    }
     if (parser.isSet(options[1].option)) {
         const QString layer = parser.value(options[1].option);
         if (layer != QLatin1String("daw") && layer != QLatin1String("midi"))

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/JackMidiPort.h"
 
+#include "device/JackClient.h"
+
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
@@ -8,8 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -28,7 +28,6 @@ constexpr auto kPoll = 1ms;
 // A process callback that stops coming means the server stopped answering; the same bound
 // holds for every other wait on the server.
 constexpr auto kCycleWait = 5s;
-constexpr auto kServiceWait = 5s;
 // How often a transfer looks whether its connection still stands.
 constexpr auto kWatchEvery = 20ms;
 // A new connection carries data from a later cycle on; let a few cycles pass first.
@@ -40,35 +39,6 @@ constexpr auto kXrunQuiet = 60ms;
 constexpr auto kXrunSettleLimit = 1s;
 constexpr auto kConnectSettle = 50ms;
 
-// libjack prints its complaints to stderr; keep them for our own report instead. The first
-// one since an attempt names the cause, the later ones its consequences.
-std::mutex g_messageMutex;
-std::string g_message;
-
-void keepMessage(const char* text) {
-    const std::lock_guard lock(g_messageMutex);
-    if (g_message.empty() && text)
-        g_message = text;
-}
-
-void routeMessages() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        jack_set_error_function(keepMessage);
-        jack_set_info_function(keepMessage);
-    });
-}
-
-std::string takeMessage() {
-    const std::lock_guard lock(g_messageMutex);
-    return std::exchange(g_message, {});
-}
-
-std::string serverName() {
-    const char* server = std::getenv("JACK_DEFAULT_SERVER");
-    return std::string("the JACK server '") + (server && *server ? server : "default") + "'";
-}
-
 // Whole frames between two frame times, across the counter's wrap-around.
 std::int64_t framesFrom(jack_nframes_t from, jack_nframes_t to) {
     return static_cast<std::int32_t>(to - from);
@@ -79,24 +49,9 @@ std::int64_t framesFrom(jack_nframes_t from, jack_nframes_t to) {
 class JackOut : public MidiOutPort {
 public:
     static std::unique_ptr<JackOut> connect(MidiStatus& status) {
-        routeMessages();
-        takeMessage();
-        jack_status_t js{};
-        bool answered = true;
-        jack_client_t* client = openClient(js, answered);
-        if (!answered) {
-            status = {kMidiNoService, serverName() + " does not answer"};
+        jack_client_t* client = openJackClient(kVirtualPortName, status);
+        if (!client)
             return nullptr;
-        }
-        if (!client) {
-            std::string why = (js & JackServerFailed) ? "no JACK server is running"
-                                                      : "the JACK server refused a client";
-            why += " (" + serverName() + ")";
-            if (const std::string said = takeMessage(); !said.empty())
-                why += ": " + said;
-            status = {kMidiNoService, why};
-            return nullptr;
-        }
         auto out = std::unique_ptr<JackOut>(new JackOut(client));
         jack_on_shutdown(client, &JackOut::onShutdown, out->m_shared.get());
         return out;
@@ -104,41 +59,6 @@ public:
 
     ~JackOut() override { release(); }
 
-    // libjack waits for a stopped server as long as it stays stopped: the open runs beside us,
-    // and a client that comes too late is closed by the thread that opened it.
-    static jack_client_t* openClient(jack_status_t& status, bool& answered) {
-        struct Attempt {
-            std::mutex mutex;
-            std::condition_variable done;
-            bool finished = false;
-            bool abandoned = false;
-            jack_client_t* client = nullptr;
-            jack_status_t status{};
-        };
-        auto attempt = std::make_shared<Attempt>();
-        std::thread([attempt] {
-            jack_status_t st{};
-            jack_client_t* client = jack_client_open(kVirtualPortName, JackNoStartServer, &st);
-            const std::lock_guard lock(attempt->mutex);
-            if (attempt->abandoned) {
-                if (client)
-                    jack_client_close(client);
-                return;
-            }
-            attempt->client = client;
-            attempt->status = st;
-            attempt->finished = true;
-            attempt->done.notify_all();
-        }).detach();
-        std::unique_lock lock(attempt->mutex);
-        if (!attempt->done.wait_for(lock, kServiceWait, [&] { return attempt->finished; })) {
-            attempt->abandoned = true;
-            answered = false;
-            return nullptr;
-        }
-        status = attempt->status;
-        return attempt->client;
-    }
     JackOut(const JackOut&) = delete;
     JackOut& operator=(const JackOut&) = delete;
 
@@ -333,18 +253,7 @@ private:
             return;
         // After the server went away, libjack's client is only half there: closing it can
         // crash, so it is left as it is.
-        if (!m_shared->gone.load()) {
-            // A stopped server would hold the close as long as it stays stopped.
-            auto closed = std::make_shared<std::atomic<bool>>(false);
-            std::thread([client = m_client, active = m_active, closed, keep = m_shared] {
-                if (active)
-                    jack_deactivate(client);
-                jack_client_close(client);
-                closed->store(true);
-                (void)keep;
-            }).detach();
-            waitFor([&] { return closed->load() || m_shared->gone.load(); }, kServiceWait);
-        }
+        closeJackClient(m_client, m_active, m_shared->gone, m_shared);
         // The port stays in m_shared: a callback may still come until the client is closed.
         m_client = nullptr;
         m_active = false;

@@ -236,7 +236,7 @@ private:
     template <typename Call>
     std::invoke_result_t<const Call&, MidiOutService&> firstService(const Call& call) {
         std::string alsaWhy;
-        if (alsaUsable(alsaWhy)) {
+        if (alsaSequencerPresent(alsaWhy)) {
             auto result = call(m_alsa);
             if (result.status.code != kMidiNoService)
                 return result;
@@ -247,12 +247,6 @@ private:
         return result;
     }
 
-    static bool alsaUsable(std::string& why) {
-        if (std::filesystem::exists(kAlsaSequencerDevice))
-            return true;
-        why = std::string("there is no ") + kAlsaSequencerDevice;
-        return false;
-    }
     static void explain(MidiStatus& status, const std::string& alsaWhy) {
         if (status.code == kMidiNoService)
             status.detail = "No MIDI service is running: for ALSA, " + alsaWhy + "; for JACK, " +
@@ -264,6 +258,13 @@ private:
 };
 
 } // namespace
+
+bool alsaSequencerPresent(std::string& why) {
+    if (std::filesystem::exists(kAlsaSequencerDevice))
+        return true;
+    why = std::string("there is no ") + kAlsaSequencerDevice;
+    return false;
+}
 
 std::optional<MidiApiChoice> midiApiFromName(std::string_view name) {
     if (name == "alsa")

@@ -89,6 +89,38 @@ std::string shortEventText(const ElementAssignment& record) {
     return {};
 }
 
+std::string hexBytes(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const std::uint8_t b : bytes) {
+        if (!text.empty())
+            text += ' ';
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0x0F];
+    }
+    return text;
+}
+
+std::string heardEventText(std::span<const std::uint8_t> message) {
+    if (message.empty())
+        return {};
+    const std::uint8_t status = message[0];
+    if (status == kStatusSysEx) {
+        const std::size_t end = message.back() == kSysExEnd ? message.size() - 1 : message.size();
+        return "SysEx " + hexBytes(message.subspan(1, end - 1));
+    }
+    if (status >= 0x80 && status < kStatusSysEx && message.size() >= 2) {
+        ElementAssignment a{};
+        a.Status = status;
+        a.Data1 = message[1];
+        a.Data2 = message.size() > 2 ? message[2] : 0;
+        if ((status >> 4) == 0x9 && message.size() > 2 && a.Data2 == 0)
+            a.Status = static_cast<std::uint8_t>(0x80 | (status & 0x0F));
+        return eventText(a);
+    }
+    return "Status " + hexBytes(message.first(1));
+}
+
 std::string shortModeText(const ElementAssignment& record, int element) {
     if (assignKind(record) != AssignKind::MidiEvent)
         return {};

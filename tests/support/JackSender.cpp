@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tests/support/JackSender.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <atomic>
+#include <thread>
+
+namespace qob::test {
+
+struct JackSender::Impl {
+    jack_client_t* jack = nullptr;
+    jack_port_t* out = nullptr;
+    std::vector<Event> events; // set before `armed`, read by the callback after it
+    std::atomic<bool> armed{false};
+    std::atomic<std::size_t> next{0};
+    bool started = false; // the callback's own, like `base`
+    jack_nframes_t base = 0;
+
+    static int onProcess(jack_nframes_t nframes, void* arg) {
+        auto* self = static_cast<Impl*>(arg);
+        void* buffer = jack_port_get_buffer(self->out, nframes);
+        jack_midi_clear_buffer(buffer);
+        if (!self->armed.load(std::memory_order_acquire)) {
+            self->started = false;
+            return 0;
+        }
+        const jack_nframes_t cycleStart = jack_last_frame_time(self->jack);
+        if (!self->started) {
+            self->started = true;
+            self->base = cycleStart;
+        }
+        std::size_t n = self->next.load(std::memory_order_relaxed);
+        for (; n < self->events.size(); ++n) {
+            const Event& e = self->events[n];
+            const jack_nframes_t at = self->base + e.frame - cycleStart;
+            if (at >= nframes)
+                break;
+            jack_midi_event_write(buffer, at, e.bytes.data(), e.bytes.size());
+        }
+        self->next.store(n, std::memory_order_release);
+        return 0;
+    }
+};
+
+JackSender::JackSender(const std::string& clientName) : m_impl(std::make_unique<Impl>()) {
+    jack_status_t status{};
+    m_impl->jack = jack_client_open(clientName.c_str(),
+                                    jack_options_t(JackNoStartServer | JackUseExactName), &status);
+    if (!m_impl->jack) {
+        m_error = "no JACK server, or the name " + clientName + " is taken";
+        return;
+    }
+    m_impl->out =
+        jack_port_register(m_impl->jack, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (!m_impl->out) {
+        m_error = "the server gave no output port";
+        return;
+    }
+    jack_set_process_callback(m_impl->jack, &Impl::onProcess, m_impl.get());
+    if (jack_activate(m_impl->jack) != 0) {
+        m_error = "the server would not run the sender";
+        return;
+    }
+    m_portName = jack_port_name(m_impl->out);
+}
+
+JackSender::~JackSender() {
+    if (m_impl->jack)
+        jack_client_close(m_impl->jack);
+}
+
+std::uint32_t JackSender::sampleRate() const {
+    return m_impl->jack ? jack_get_sample_rate(m_impl->jack) : 0;
+}
+
+int JackSender::connections() const {
+    return m_impl->out ? jack_port_connected(m_impl->out) : 0;
+}
+
+bool JackSender::send(std::vector<Event> events, std::chrono::milliseconds timeout) {
+    m_impl->armed.store(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the callback lets go of them
+    m_impl->events = std::move(events);
+    m_impl->next.store(0);
+    m_impl->armed.store(true, std::memory_order_release);
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (m_impl->next.load() < m_impl->events.size()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+} // namespace qob::test
