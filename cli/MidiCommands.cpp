@@ -271,13 +271,16 @@ QString heardLine(double t, const HeardMessage& m, const std::optional<ControlIn
     return line;
 }
 
+// "JACK lists 'a:out', 'b:out'"
 QString sourcesText(const PortListing& listing) {
+    const QString service = listing.service.empty() ? QStringLiteral("the MIDI service")
+                                                    : QString::fromStdString(listing.service);
     if (listing.names.empty())
-        return QStringLiteral("it lists none");
+        return service + QStringLiteral(" lists none");
     QStringList names;
     for (const std::string& n : listing.names)
         names << QStringLiteral("'%1'").arg(QString::fromStdString(n));
-    return QStringLiteral("they are ") + names.join(QStringLiteral(", "));
+    return service + QStringLiteral(" lists ") + names.join(QStringLiteral(", "));
 }
 
 } // namespace

@@ -141,6 +141,12 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
         {"import", "x.syx"},
         {"import", "x.syx", "-o", "x.qob", "--slot", "9"},
         {"import", "x.syx", "-o", "x.qob", "--layer", "midi"},
+        {"monitor", kDefault, kDefault},
+        {"monitor", "--count", "0"},
+        {"monitor", "--seconds", "soon"},
+        {"monitor", "--slot", "2"},
+        {"show", kDefault, "--json"},
+        {"monitor", QStringLiteral(QOB_SOURCE_DIR "/tests/fuzz")}, // no preset
     };
     for (const QStringList& args : bad)
         EXPECT_EQ(runQob(args).status, 2) << args.join(' ').toStdString();

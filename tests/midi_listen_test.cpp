@@ -3,6 +3,7 @@
 // frames and `qob monitor` tells what it heard, when, and which controls send it.
 #include "model/ElementNames.h"
 #include "model/PresetFile.h"
+#include "tests/support/JackReceiver.h"
 #include "tests/support/JackSender.h"
 #include "tests/support/JackServer.h"
 #include "tests/support/TestFiles.h"
@@ -170,31 +171,55 @@ TEST_F(JackListenTest, ABurstArrivesWholeOrWithTheDropsCounted) {
     }
 }
 
-// A source that dies and a server that stops both end the monitor with a message and exit 1.
+// A source whose process is killed and a server that stops both end the monitor with a message
+// and exit 1; an unknown source is a usage error.
 TEST_F(JackListenTest, ALostSourceOrServerEndsTheMonitor) {
     if (underPipeWire())
         GTEST_SKIP() << "the session's server is not the test's to stop";
-    struct Case {
-        const char* what;
-        bool killServer;
-        const char* said;
-    };
-    for (const Case& c : {Case{"the source", false, "was lost"},
-                          Case{"the server", true, "the JACK server has stopped"}}) {
-        SCOPED_TRACE(c.what);
-        Listening l;
-        ASSERT_TRUE(l.start({}));
-        ASSERT_TRUE(l.sender->send({{0, {0x90, 60, 100}}}, 5s));
-        ASSERT_TRUE(l.monitor.waitForReadyRead(5000)) << "the first message was not printed";
-        if (c.killServer)
-            l.server->kill();
-        else
-            l.sender.reset();
-        const Outcome o = finish(l.monitor, kProcessTimeout);
+    {
+        const OwnServer server;
+        ASSERT_TRUE(server.ready());
+        const Outcome unknown =
+            run(QOB_CLI, {"monitor", "--port", "nobody:out", "--api", "jack"}, server.env());
+        EXPECT_EQ(unknown.status, 2);
+        EXPECT_TRUE(unknown.err.contains("no MIDI source is named 'nobody:out'; JACK lists none"))
+            << unknown.err.toStdString();
+
+        // jack_midiseq plays a note every 100 ms until it is killed.
+        const QString name = uniqueName("seq");
+        QProcess seq;
+        seq.setProcessEnvironment(server.env());
+        seq.start(QStringLiteral("jack_midiseq"), {name, "4800", "0", "60", "2400"});
+        std::optional<JackReceiver> probe;
+        {
+            const ServerEnv env(server.name());
+            probe.emplace(uniqueName("probe").toStdString());
+        }
+        for (int i = 0; i < 500 && probe->outputsNamed(name.toStdString()).empty(); ++i)
+            QThread::msleep(10);
+        ASSERT_FALSE(probe->outputsNamed(name.toStdString()).empty()) << "jack_midiseq did not start";
+        QProcess monitor;
+        monitor.setProcessEnvironment(server.env());
+        monitor.start(QStringLiteral(QOB_CLI),
+                      {"monitor", "--port", name + ":out", "--api", "jack"});
+        ASSERT_TRUE(monitor.waitForReadyRead(5000)) << "no note was printed";
+        seq.kill();
+        seq.waitForFinished();
+        const Outcome o = finish(monitor, kProcessTimeout);
         EXPECT_EQ(o.status, 1) << o.err.toStdString();
-        EXPECT_TRUE(o.err.contains(c.said)) << o.err.toStdString();
-        EXPECT_TRUE(o.err.contains("1 message(s)")) << o.err.toStdString();
+        EXPECT_TRUE(o.err.contains("listening ended: the connection from " + name +
+                                   ":out was lost"))
+            << o.err.toStdString();
     }
+    Listening l;
+    ASSERT_TRUE(l.start({}));
+    ASSERT_TRUE(l.sender->send({{0, {0x90, 60, 100}}}, 5s));
+    ASSERT_TRUE(l.monitor.waitForReadyRead(5000)) << "the message was not printed";
+    l.server->kill();
+    const Outcome o = finish(l.monitor, kProcessTimeout);
+    EXPECT_EQ(o.status, 1) << o.err.toStdString();
+    EXPECT_TRUE(o.err.contains("1 message(s), 0 realtime filtered, 0 dropped")) << o.err.toStdString();
+    EXPECT_TRUE(o.err.contains("the JACK server has stopped")) << o.err.toStdString();
 }
 
 } // namespace
