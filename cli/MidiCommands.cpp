@@ -316,19 +316,20 @@ int cmdMonitor(const Invocation& call) {
                        .arg(QString::fromStdString(port.name()))
                  : QStringLiteral("qob: listening to '%1'").arg(call.port));
     if (index && !index->keystrokeControls().empty())
-        printErr(QStringLiteral("qob: %1 send keystrokes, which reach the computer as typing, not "
-                                "as MIDI, and cannot be heard: %2")
-                     .arg(index->keystrokeControls().size() == 1
-                              ? QStringLiteral("1 control")
-                              : QStringLiteral("%1 controls")
-                                    .arg(index->keystrokeControls().size()),
-                          controlNames(index->keystrokeControls())));
+        printErr(
+            QStringLiteral("qob: %1 send keystrokes, which reach the computer as typing, not "
+                           "as MIDI, and cannot be heard: %2")
+                .arg(index->keystrokeControls().size() == 1
+                         ? QStringLiteral("1 control")
+                         : QStringLiteral("%1 controls").arg(index->keystrokeControls().size()),
+                     controlNames(index->keystrokeControls())));
 
     using Clock = std::chrono::steady_clock;
     const std::optional<Clock::time_point> until =
-        call.seconds ? std::optional(Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                                        std::chrono::duration<double>(*call.seconds)))
-                     : std::nullopt;
+        call.seconds
+            ? std::optional(Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                               std::chrono::duration<double>(*call.seconds)))
+            : std::nullopt;
     long long printed = 0;
     long long matched = 0;
     std::optional<double> first;

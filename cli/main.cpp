@@ -35,7 +35,7 @@ struct Command {
     const char* name;
     const char* synopsis;
     const char* summary; // a '\n' starts another line of the help
-    int files; // -1: none or one
+    int files;           // -1: none or one
     unsigned allowed;
     unsigned required;
     bool refusesOutputOnInput; // -o naming the input would destroy it
@@ -152,7 +152,9 @@ int parse(QCommandLineParser& parser, const Command*& command, Invocation& call)
         {kOut, {{"o", "output"}, "Output file.", "OUT"}, "-o"},
         {kLayer, {"layer", "Layer to show or draw: daw or midi.", "daw|midi"}, "--layer"},
         {kSlot, {"slot", "Preset slot of the surface, 1..8.", "N"}, "--slot"},
-        {kPort, {"port", "MIDI port: for send a number or exact name, for monitor a source's name.", "P"}, "--port"},
+        {kPort,
+         {"port", "MIDI port: for send a number or exact name, for monitor a source's name.", "P"},
+         "--port"},
         {kApi, {"api", "MIDI service: alsa or jack.", "alsa|jack"}, "--api"},
         {kCsv, {"csv", "show: comma-separated values (UTF-8, RFC 4180)."}, "--csv"},
         {kJson, {"json", "monitor: one JSON object per line."}, "--json"},

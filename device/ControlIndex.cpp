@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/ControlIndex.h"
 
+#include "model/ElementNames.h"
+
+#include <algorithm>
 #include <string_view>
 
 namespace qob {
@@ -86,6 +89,14 @@ std::vector<ControlMatch> ControlIndex::match(std::span<const std::uint8_t> mess
             return {};
     const auto found = m_events.find(eventKey(status, message[1]));
     return found == m_events.end() ? std::vector<ControlMatch>{} : found->second;
+}
+
+ControlMatch shownMatch(const std::vector<ControlMatch>& matches, Layer shownLayer,
+                        bool channelShift) {
+    const auto shown = std::find_if(matches.begin(), matches.end(), [&](const ControlMatch& m) {
+        return m.layer == shownLayer && shownInBank(m.element, channelShift);
+    });
+    return shown != matches.end() ? *shown : matches.front();
 }
 
 } // namespace qob

@@ -41,4 +41,9 @@ private:
     std::vector<ControlMatch> m_keystrokes;
 };
 
+// The match to show: the first in the layer and bank shown, else the first of all. `matches`
+// must not be empty.
+ControlMatch shownMatch(const std::vector<ControlMatch>& matches, Layer shownLayer,
+                        bool channelShift);
+
 } // namespace qob

@@ -170,9 +170,7 @@ public:
     }
 
 private:
-    bool connected() const {
-        return jack_port_connected_to(m_shared->port, m_source.c_str()) != 0;
-    }
+    bool connected() const { return jack_port_connected_to(m_shared->port, m_source.c_str()) != 0; }
 
     void watch() {
         if (!m_ended.ok())
@@ -189,7 +187,8 @@ private:
     }
 
     void waitForCycle(Clock::time_point until) {
-        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now());
         if (left <= 0ns)
             return;
         timespec at{};

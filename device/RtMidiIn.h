@@ -34,7 +34,7 @@ using AlsaInBackendFactory = std::function<std::unique_ptr<AlsaInBackend>(MidiSt
 // RtMidi on the ALSA sequencer, with SysEx, clock and active sensing let through.
 std::unique_ptr<AlsaInBackend> rtMidiAlsaInBackend(MidiStatus& status);
 
-std::shared_ptr<MidiInService> makeAlsaMidiInService(AlsaInBackendFactory factory =
-                                                         rtMidiAlsaInBackend);
+std::shared_ptr<MidiInService>
+makeAlsaMidiInService(AlsaInBackendFactory factory = rtMidiAlsaInBackend);
 
 } // namespace qob

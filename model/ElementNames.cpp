@@ -87,6 +87,12 @@ int bank1Partner(int element) {
     return element;
 }
 
+bool shownInBank(int element, bool channelShift) {
+    const bool shared = bank1Partner(element) == element && bank2Partner(element) == element;
+    return shared ||
+           (channelShift ? bank1Partner(element) != element : bank2Partner(element) != element);
+}
+
 bool isButton(int element) {
     return (element >= 18 && element <= 25) || (element >= 48 && element <= 55);
 }

@@ -22,6 +22,10 @@ std::string_view layerName(Layer layer);
 int bank2Partner(int element);
 int bank1Partner(int element);
 
+// Whether the picture shows the element in the bank the SHIFT key selects: the V-Pots, Faders
+// and Buttons of that bank, and every element both banks share.
+bool shownInBank(int element, bool channelShift);
+
 bool isButton(int element);      // 18..25, 48..55
 bool isKey(int element);         // buttons and transport keys: 18..30, 48..55
 bool isVPotOrFader(int element); // 0..15, 32..47

@@ -76,10 +76,10 @@ TEST(ShortText, NamesHeardMessagesInTheSheetsWords) {
         Bytes message;
         const char* text;
     } cases[] = {
-        {{0xB0, 7, 100}, "CC 7 ch 1"},          {{0x99, 36, 1}, "Note 36 ch 10"},
-        {{0x99, 36, 0}, "Note off 36 ch 10"},   {{0x8F, 36, 64}, "Note off 36 ch 16"},
-        {{0xC0, 5}, "Prog 5 ch 1"},             {{0xE1, 0, 64}, "Pitch bend ch 2"},
-        {{0xF0, 0x7E, 0xF7}, "SysEx 7E"},       {{0xF1, 3}, "Status F1"},
+        {{0xB0, 7, 100}, "CC 7 ch 1"},        {{0x99, 36, 1}, "Note 36 ch 10"},
+        {{0x99, 36, 0}, "Note off 36 ch 10"}, {{0x8F, 36, 64}, "Note off 36 ch 16"},
+        {{0xC0, 5}, "Prog 5 ch 1"},           {{0xE1, 0, 64}, "Pitch bend ch 2"},
+        {{0xF0, 0x7E, 0xF7}, "SysEx 7E"},     {{0xF1, 3}, "Status F1"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(heardEventText(c.message), c.text);
@@ -106,8 +106,8 @@ public:
     }
     MidiStatus open(const std::string& source, Receive receive, Fail fail) override {
         const std::lock_guard lock(m_seq->mutex);
-        if (!source.empty() && std::find(m_seq->sources.begin(), m_seq->sources.end(),
-                                         source) == m_seq->sources.end())
+        if (!source.empty() &&
+            std::find(m_seq->sources.begin(), m_seq->sources.end(), source) == m_seq->sources.end())
             return {kMidiBadDevice, "no such source"};
         m_seq->opened = source.empty() ? "<own>" : source;
         m_seq->receive = std::move(receive);
@@ -125,9 +125,8 @@ private:
 // are joined, and a source that leaves the list or an error from the sequencer ends the input.
 TEST(AlsaMidiIn, TakesStampedMessagesAndEndsWhenTheSourceGoes) {
     auto seq = std::make_shared<FakeSequencer>();
-    const auto service = makeAlsaMidiInService([seq](MidiStatus&) {
-        return std::make_unique<FakeBackend>(seq);
-    });
+    const auto service =
+        makeAlsaMidiInService([seq](MidiStatus&) { return std::make_unique<FakeBackend>(seq); });
     EXPECT_EQ(service->listSources().names, seq->sources);
     EXPECT_EQ(service->openNamed("Nothing").status.code, kMidiBadDevice);
     EXPECT_TRUE(service->openNamed(kOwnInputName).status.ok());

@@ -46,7 +46,8 @@ struct Listening {
         }
         if (!sender->ok())
             return ::testing::AssertionFailure() << sender->error();
-        args << "--port" << QString::fromStdString(sender->portName()) << "--api" << "jack";
+        args << "--port" << QString::fromStdString(sender->portName()) << "--api"
+             << "jack";
         monitor.setProcessEnvironment(envOf(server.get()));
         monitor.start(QStringLiteral(QOB_CLI), QStringList{"monitor"} + args);
         for (int i = 0; i < 500 && sender->connections() == 0; ++i)
@@ -98,10 +99,11 @@ TEST_F(JackListenTest, DeliveryIsExactToTheFrameWithTheControlsThatSendIt) {
         {48001, {0xE0, 0, 0x40}, {{6, Layer::Daw}}, "Pitch bend ch 1"},
     };
     const std::vector<JackSender::Event> written{
-        {0, {0xB0, 7, 100}}, {100, {0xF8}},          {480, {0x90, 36, 127}},
-        {600, {0xFE}},       {1000, {0x90, 36, 0}},  {1500, {0xF0, 0x7E, 0x7F}},
-        {1501, {0xF8}},      {1600, {0x09, 0x01, 0xF7}}, {48000, {0xC0, 5}},
-        {48001, {0xE0, 0, 0x40}},
+        {0, {0xB0, 7, 100}},    {100, {0xF8}},
+        {480, {0x90, 36, 127}}, {600, {0xFE}},
+        {1000, {0x90, 36, 0}},  {1500, {0xF0, 0x7E, 0x7F}},
+        {1501, {0xF8}},         {1600, {0x09, 0x01, 0xF7}},
+        {48000, {0xC0, 5}},     {48001, {0xE0, 0, 0x40}},
     };
 
     Listening l;
@@ -145,9 +147,9 @@ TEST_F(JackListenTest, ABurstArrivesWholeOrWithTheDropsCounted) {
     constexpr int kBurst = 20000;
     std::vector<JackSender::Event> burst;
     for (int i = 0; i < kBurst; ++i)
-        burst.push_back({static_cast<std::uint32_t>(i * 48000LL / kBurst),
-                         {0xB0, static_cast<std::uint8_t>(i % 128),
-                          static_cast<std::uint8_t>(i / 128 % 128)}});
+        burst.push_back(
+            {static_cast<std::uint32_t>(i * 48000LL / kBurst),
+             {0xB0, static_cast<std::uint8_t>(i % 128), static_cast<std::uint8_t>(i / 128 % 128)}});
     Listening l;
     ASSERT_TRUE(l.start({"--json", "--count", QString::number(kBurst), "--seconds", "10"}));
     ASSERT_TRUE(l.sender->send(burst, 20s));
@@ -197,7 +199,8 @@ TEST_F(JackListenTest, ALostSourceOrServerEndsTheMonitor) {
         }
         for (int i = 0; i < 500 && probe->outputsNamed(name.toStdString()).empty(); ++i)
             QThread::msleep(10);
-        ASSERT_FALSE(probe->outputsNamed(name.toStdString()).empty()) << "jack_midiseq did not start";
+        ASSERT_FALSE(probe->outputsNamed(name.toStdString()).empty())
+            << "jack_midiseq did not start";
         QProcess monitor;
         monitor.setProcessEnvironment(server.env());
         monitor.start(QStringLiteral(QOB_CLI),
@@ -207,8 +210,8 @@ TEST_F(JackListenTest, ALostSourceOrServerEndsTheMonitor) {
         seq.waitForFinished();
         const Outcome o = finish(monitor, kProcessTimeout);
         EXPECT_EQ(o.status, 1) << o.err.toStdString();
-        EXPECT_TRUE(o.err.contains("listening ended: the connection from " + name +
-                                   ":out was lost"))
+        EXPECT_TRUE(
+            o.err.contains("listening ended: the connection from " + name + ":out was lost"))
             << o.err.toStdString();
     }
     Listening l;
@@ -218,7 +221,8 @@ TEST_F(JackListenTest, ALostSourceOrServerEndsTheMonitor) {
     l.server->kill();
     const Outcome o = finish(l.monitor, kProcessTimeout);
     EXPECT_EQ(o.status, 1) << o.err.toStdString();
-    EXPECT_TRUE(o.err.contains("1 message(s), 0 realtime filtered, 0 dropped")) << o.err.toStdString();
+    EXPECT_TRUE(o.err.contains("1 message(s), 0 realtime filtered, 0 dropped"))
+        << o.err.toStdString();
     EXPECT_TRUE(o.err.contains("the JACK server has stopped")) << o.err.toStdString();
 }
 

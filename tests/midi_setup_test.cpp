@@ -136,7 +136,7 @@ TEST_F(MidiSetupTest, DialogLayoutFollowsTheTwipsAtTheScreensDpi) {
 
     const auto px = [](int twips, int dpi) { return qRound(twips * dpi / 1440.0); };
     const int dx = form->logicalDpiX(), dy = form->logicalDpiY();
-    EXPECT_EQ(form->size(), QSize(px(3825, dx), px(2880, dy)));
+    EXPECT_EQ(form->size(), QSize(px(3825, dx), px(3960, dy)));
     struct Control {
         const char* name;
         TwipsRect rect;
@@ -145,7 +145,9 @@ TEST_F(MidiSetupTest, DialogLayoutFollowsTheTwipsAtTheScreensDpi) {
     };
     for (const Control& c : {Control{"Label2", {840, 240, 1920, 285}, 12, true},
                              Control{"Combo_MIDI_OUT", {240, 840, 3255, 345}, 9, false},
-                             Control{"cmdOK", {2640, 1920, 855, 375}, 10.5, true}}) {
+                             Control{"cmdOK", {2640, 1920, 855, 375}, 10.5, true},
+                             Control{"LabelIn", {840, 2640, 1920, 285}, 12, true},
+                             Control{"Combo_MIDI_IN", {240, 3180, 3255, 345}, 9, false}}) {
         SCOPED_TRACE(c.name);
         const auto* w = form->findChild<QWidget*>(QString::fromLatin1(c.name));
         ASSERT_NE(w, nullptr);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/assign/ElementSetupForm.h"
 
+#include "vocab/ShortText.h"
+
 #include "model/RecordEdits.h"
 
 #include "model/Cp1252.h"
@@ -493,6 +495,29 @@ bool ElementSetupForm::event(QEvent* event) {
 void ElementSetupForm::closeEvent(QCloseEvent* event) {
     Form_Unload();
     event->accept(); // WA_DeleteOnClose destroys the instance
+}
+
+bool ElementSetupForm::learn(std::span<const std::uint8_t> message) {
+    if (message.size() < 2)
+        return false;
+    const std::uint8_t status = message[0];
+    if (status >= 0x80 && status < kStatusSysEx) {
+        m_txtData1->setText(numberFieldText(status));
+        m_txtData2->setText(numberFieldText(message[1]));
+        m_txtData3->setText(numberFieldText(message.size() > 2 ? message[2] : 0));
+        setKind(m_optMidi);
+        return true;
+    }
+    if (status != kStatusSysEx || !m_txtSysEx->isEnabled())
+        return false;
+    std::span<const std::uint8_t> body = message.subspan(1);
+    if (!body.empty() && body.back() == kSysExEnd)
+        body = body.first(body.size() - 1);
+    if (body.empty() || body.size() > kSysExPositions)
+        return false;
+    m_txtSysEx->setText(QString::fromStdString(hexBytes(body)));
+    setKind(m_optSysEx);
+    return true;
 }
 
 void ElementSetupForm::txt_Data_1_GotFocus() {

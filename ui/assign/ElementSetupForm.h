@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ public:
     ElementSetupSeams& seams() { return m_seams; }
 
     void Form_Update();
+    // Learn: a message heard from the surface fills the row that can hold it, a channel
+    // message the MIDI row (the MIDI kind picked), a SysEx of at most ten bytes after F0 the
+    // SysEx row where that row is enabled. Nothing is stored before OK. False when no row
+    // takes it.
+    bool learn(std::span<const std::uint8_t> message);
 
     void cmdOK_Click();
     void cmdCancel_Click();

@@ -12,6 +12,7 @@ class QPrinter;
 
 namespace qob {
 
+class MidiInService;
 class MidiOutService;
 
 // Everything that would block on a modal window or end the process goes through here, so tests
@@ -27,6 +28,8 @@ struct MainWindowSeams {
     std::function<void()> endProgram;
     // The MIDI output service, asked for once, when the MIDI Device Setup dialog first opens.
     std::function<std::shared_ptr<MidiOutService>()> midiService;
+    // The MIDI input service, asked for with it; nothing is listened to until the user chooses.
+    std::function<std::shared_ptr<MidiInService>()> midiInService;
     // The print dialog: true when the user chose to print (to a printer or a PDF file).
     std::function<bool(QPrinter& printer)> askPrinter;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main/frmMain.h"
 
+#include "device/ControlIndex.h"
+#include "device/MidiInPort.h"
 #include "device/RtMidiPort.h"
 #include "model/Cp1252.h"
 #include "model/ElementNames.h"
@@ -12,6 +14,7 @@
 #include "ui/main/ElementMap.h"
 #include "ui/main/FileActions.h"
 #include "ui/main/LitPicture.h"
+#include "ui/main/LocateRing.h"
 #include "ui/main/PanelLabel.h"
 #include "ui/main/PanelLayout.h"
 #include "ui/main/PresetDocument.h"
@@ -20,6 +23,8 @@
 #include "ui/main/SkinCache.h"
 #include "ui/midisetup/MIDISetupForm.h"
 #include "ui/midisetup/MidiLink.h"
+#include "ui/midisetup/MidiListener.h"
+#include "vocab/ShortText.h"
 #include "vocab/Text.h"
 
 #include <QAction>
@@ -91,6 +96,7 @@ void frmMain::setUp() {
     };
     m_seams.endProgram = [] { QCoreApplication::exit(0); };
     m_seams.midiService = [] { return makeRtMidiService(); };
+    m_seams.midiInService = [] { return makeMidiInService(); };
     m_link = new MidiLink(m_preset, m_state, this);
     MidiLinkSeams& link = m_link->seams();
     link.showMessage = [this](const QString& text, const QString& informative) {
@@ -99,6 +105,12 @@ void frmMain::setUp() {
     link.showStatus = [this](const QString& text, bool forAWhile) { showStatus(text, forAWhile); };
     link.statusShown = [this] { return m_statusShown; };
     link.midiService = [this] { return m_seams.midiService(); };
+    link.midiInService = [this] { return m_seams.midiInService(); };
+    m_ring = new LocateRing(this);
+    connect(&m_link->listener(), &MidiListener::heard, this, &frmMain::Heard_Message);
+    connect(&m_link->listener(), &MidiListener::ended, this, [this](const QString& why) {
+        showStatus(QStringLiteral("Listening ended: ") + why, false);
+    });
     link.closePort = [this] { closeMidiPort(); };
     m_seams.askPrinter = [this](QPrinter& printer) { return askPrinterDialog(this, printer); };
     m_documentActions = new DocumentActions(
@@ -487,6 +499,40 @@ void frmMain::paintEvent(QPaintEvent* /*event*/) {
     }
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_skin);
+    m_ring->paint(painter);
+}
+
+void frmMain::Heard_Message(const HeardMessage& message) {
+    if (m_state.DialogOpen) {
+        if (m_elementSetupForm && m_elementSetupForm->isVisible())
+            m_elementSetupForm->learn(message.bytes);
+        return;
+    }
+    // Built for each frame's message: the preset may have changed since, and 112 records are
+    // quickly indexed.
+    const std::vector<ControlMatch> matches = ControlIndex(m_preset).match(message.bytes);
+    if (matches.empty()) {
+        showStatus(QStringLiteral("Heard %1: not in this preset")
+                       .arg(QString::fromStdString(heardEventText(message.bytes))));
+        return;
+    }
+    const ControlMatch shown = shownMatch(matches, m_state.ActiveLayer, m_state.ChannelShift);
+    showControl(shown.element, shown.layer);
+}
+
+void frmMain::showControl(int element, Layer layer) {
+    m_state.ActiveLayer = layer;
+    m_picSelect->setVisible(layer == Layer::Midi);
+    if (!shownInBank(element, m_state.ChannelShift)) {
+        m_state.ChannelShift = !m_state.ChannelShift;
+        m_picChannelShift->setVisible(m_state.ChannelShift);
+    }
+    m_state.CurrentElement = static_cast<std::int16_t>(element);
+    Display_Current_Element();
+    for (const Region& r : kRegions)
+        if ((m_state.ChannelShift ? r.bank2Code : r.bank1Code) == element)
+            m_ring->mark(QRectF(QPointF(r.left, r.top), QPointF(r.right, r.bottom)),
+                         r.kind == RegionKind::Wheel);
 }
 
 void frmMain::startWindowDrag() {

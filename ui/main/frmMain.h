@@ -23,6 +23,8 @@ namespace qob {
 class EditActions;
 class ElementSetupForm;
 class LitPicture;
+class LocateRing;
+struct HeardMessage;
 class MIDISetupForm;
 class MidiLink;
 class PanelLabel;
@@ -74,6 +76,12 @@ public:
     virtual void showMidiSetupForm();
     virtual void SendDeviceDump();
     virtual void closeMidiPort();
+
+    // A message heard from the surface: while Element Assign is open it fills the dialog's rows,
+    // else the control that sends it is shown as hovering shows it, and marked on the picture.
+    void Heard_Message(const HeardMessage& message);
+    // Shows `element` of `layer` on the panel, switching bank and layer as their keys do.
+    void showControl(int element, Layer layer);
 
     // True where the skin shows the colour key, which neither shows nor takes the pointer.
     bool isKeyColoured(QPointF pos) const;
@@ -140,6 +148,7 @@ private:
 
     // The MIDI link: the service, its call queue and SEND. The dialog is created on first use.
     MidiLink* m_link = nullptr;
+    LocateRing* m_ring = nullptr;
     QPointer<MIDISetupForm> m_midiSetupForm;
 };
 

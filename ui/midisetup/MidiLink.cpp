@@ -2,10 +2,12 @@
 #include "ui/midisetup/MidiLink.h"
 
 #include "device/DumpTransfer.h"
+#include "device/MidiInPort.h"
 #include "device/MidiOutPort.h"
 #include "ui/midisetup/DumpSender.h"
 #include "ui/midisetup/MIDISetupForm.h"
 #include "ui/midisetup/MidiCalls.h"
+#include "ui/midisetup/MidiListener.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -16,7 +18,7 @@ namespace qob {
 
 MidiLink::MidiLink(Preset& preset, EditorState& state, QWidget* window)
     : QObject(window), m_preset(preset), m_state(state), m_window(window),
-      m_calls(new MidiCalls(this)) {
+      m_calls(new MidiCalls(this)), m_listener(new MidiListener(this)) {
     // Tests and the window find the queue by this name.
     m_calls->setObjectName(QStringLiteral("MidiCalls"));
 }
@@ -26,13 +28,26 @@ bool MidiLink::busy() const {
 }
 
 MIDISetupForm* MidiLink::createSetupForm() {
-    auto* form = new MIDISetupForm(m_state, service(), *m_calls, m_window);
+    auto* form = new MIDISetupForm(m_state, service(), *m_calls, m_window,
+                                   m_seams.midiInService ? m_seams.midiInService() : nullptr);
     form->seams().closePort = [this] { m_seams.closePort(); };
+    form->seams().listen = [this](std::shared_ptr<MidiInPort> port) {
+        return m_listener->listen(std::move(port));
+    };
     return form;
 }
 
 void MidiLink::beginShutdown() {
     m_unloading = true;
+    // The input closes on the queue too: a stopped server would hold its close.
+    if (std::shared_ptr<MidiInPort> listened = m_listener->listen(nullptr))
+        m_calls->run(
+            this,
+            [listened = std::move(listened)]() mutable {
+                listened.reset();
+                return 0;
+            },
+            [](int) {});
     m_calls->waitUntilIdle(kMidiCallsWaitMs);
 }
 

@@ -17,6 +17,8 @@ namespace qob {
 class DumpSender;
 class MIDISetupForm;
 class MidiCalls;
+class MidiInService;
+class MidiListener;
 class MidiOutPort;
 class MidiOutService;
 struct TransferOutcome;
@@ -30,6 +32,8 @@ struct MidiLinkSeams {
     // False once the pointer gave the row back to the assignment.
     std::function<bool()> statusShown;
     std::function<std::shared_ptr<MidiOutService>()> midiService;
+    // The MIDI input service, asked for once with the output service.
+    std::function<std::shared_ptr<MidiInService>()> midiInService;
     // The window's own closeMidiPort, which a test may replace.
     std::function<void()> closePort;
 };
@@ -48,6 +52,8 @@ public:
     // Asked for once, on the window's thread, and kept: the dialog and SEND's reconnect share it.
     std::shared_ptr<MidiOutService> service();
     MIDISetupForm* createSetupForm();
+    // What the user chose to listen to in the dialog; idle until then.
+    MidiListener& listener() { return *m_listener; }
 
     // SEND: refuses with a reason, or starts the transfer beside the window.
     void send();
@@ -70,6 +76,7 @@ private:
     MidiLinkSeams m_seams;
     MidiCalls* m_calls;
     std::shared_ptr<MidiOutService> m_service; // from the seam, at its first use
+    MidiListener* m_listener;
     DumpSender* m_sender = nullptr;
     bool m_unloading = false; // EXIT is waiting for the MIDI service: no new send
     // An open and a close, each bounded by the service at about 5 s.

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/main/LocateRing.h"
+
+#include <QPainter>
+#include <QWidget>
+
+namespace qob {
+namespace {
+
+constexpr qreal kGap = 4;   // between the region and the ring
+constexpr qreal kWidth = 3; // of the ring
+// Bright amber with a dark edge: it stands out on the dark panel and on the light keys alike.
+const QColor kRingColour(255, 196, 40);
+const QColor kEdgeColour(0, 0, 0, 160);
+
+} // namespace
+
+LocateRing::LocateRing(QWidget* picture) : QObject(picture), m_picture(picture) {
+    m_fade.setStartValue(1.0);
+    m_fade.setEndValue(0.0);
+    m_fade.setDuration(kFadeMs);
+    m_fade.setEasingCurve(QEasingCurve::InQuad);
+    const auto repaint = [this] {
+        m_picture->update(ringRect().adjusted(-kWidth, -kWidth, kWidth, kWidth).toAlignedRect());
+    };
+    connect(&m_fade, &QVariantAnimation::valueChanged, this, repaint);
+    connect(&m_fade, &QVariantAnimation::finished, this, repaint);
+}
+
+QRectF LocateRing::ringRect() const {
+    return m_region.adjusted(-kGap, -kGap, kGap, kGap);
+}
+
+void LocateRing::mark(const QRectF& region, bool round) {
+    if (visible() && region != m_region)
+        m_picture->update(ringRect().adjusted(-kWidth, -kWidth, kWidth, kWidth).toAlignedRect());
+    m_region = region;
+    m_round = round;
+    m_fade.stop();
+    m_fade.start();
+}
+
+void LocateRing::paint(QPainter& painter) const {
+    if (!visible())
+        return;
+    const qreal opacity = m_fade.currentValue().toReal();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    const QRectF r = ringRect();
+    for (const auto& [colour, width] :
+         {std::pair{kEdgeColour, kWidth + 2}, {kRingColour, kWidth}}) {
+        QColor c = colour;
+        c.setAlphaF(c.alphaF() * opacity);
+        painter.setPen(QPen(c, width));
+        if (m_round)
+            painter.drawEllipse(r);
+        else
+            painter.drawRoundedRect(r, 4, 4);
+    }
+    painter.restore();
+}
+
+} // namespace qob
