@@ -359,7 +359,10 @@ int cmdMonitor(const Invocation& call) {
             break;
     }
     const InputCounts counts = port.counts();
-    QString summary = QStringLiteral("qob: %1 message(s)").arg(printed);
+    const auto messages = [](auto n) {
+        return n == 1 ? QStringLiteral("1 message") : QStringLiteral("%1 messages").arg(n);
+    };
+    QString summary = QStringLiteral("qob: ") + messages(printed);
     if (index)
         summary += QStringLiteral(", %1 matched, %2 unknown").arg(matched).arg(printed - matched);
     summary += QStringLiteral(", %1 realtime filtered, %2 dropped")
@@ -368,10 +371,15 @@ int cmdMonitor(const Invocation& call) {
     printErr(summary);
     if (!ended.ok())
         printErr(QStringLiteral("qob: listening ended: ") + QString::fromStdString(ended.detail));
+    if (counts.missedCycles > 0)
+        printErr(QStringLiteral("qob: the MIDI server missed %1 while listening; messages in "
+                                "them may have been lost unseen")
+                     .arg(counts.missedCycles == 1
+                              ? QStringLiteral("a cycle")
+                              : QStringLiteral("%1 cycles").arg(counts.missedCycles)));
     if (counts.dropped > 0)
-        printErr(QStringLiteral("qob: %1 message(s) came faster than they could be taken and "
-                                "were lost")
-                     .arg(counts.dropped));
+        printErr(QStringLiteral("qob: %1 came faster than they could be taken and were lost")
+                     .arg(messages(counts.dropped)));
     return ended.ok() && counts.dropped == 0 ? kOk : kFailed;
 }
 

@@ -52,6 +52,7 @@ struct Shared {
     sem_t ready; // posted after a cycle that wrote events: sem_post neither locks nor allocates
     std::atomic<bool> gone{false};
     std::atomic<std::uint64_t> dropped{0};
+    std::atomic<std::uint64_t> xruns{0};
     // The callback's own.
     std::uint64_t wraps = 0;
     jack_nframes_t lastStart = 0;
@@ -82,6 +83,11 @@ int onProcess(jack_nframes_t nframes, void* arg) {
     }
     if (wrote)
         sem_post(&rt->ready);
+    return 0;
+}
+
+int onXrun(void* arg) {
+    static_cast<Shared*>(arg)->xruns.fetch_add(1, std::memory_order_relaxed);
     return 0;
 }
 
@@ -123,6 +129,7 @@ public:
         m_rate = jack_get_sample_rate(m_client);
         jack_set_process_callback(m_client, &onProcess, m_shared.get());
         jack_on_shutdown(m_client, &onShutdown, m_shared.get());
+        jack_set_xrun_callback(m_client, &onXrun, m_shared.get());
         if (jack_activate(m_client) != 0)
             return {kMidiError, "the JACK server would not run our client"};
         m_active = true;
@@ -158,7 +165,8 @@ public:
     }
 
     InputCounts counts() const override {
-        return {m_stream.realtime(), m_shared->dropped.load() + m_stream.broken()};
+        return {m_stream.realtime(), m_shared->dropped.load() + m_stream.broken(),
+                m_shared->xruns.load()};
     }
 
     MidiStatus status() override {

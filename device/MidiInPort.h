@@ -27,6 +27,9 @@ struct HeardMessage {
 struct InputCounts {
     std::uint64_t realtime = 0; // clock, start, continue, stop, active sensing, reset: left out
     std::uint64_t dropped = 0;  // messages that arrived faster than they were taken and were lost
+    // Cycles the server reported missed while we listened: a server that does not wait for late
+    // clients loses what they would have read in those cycles, and nobody can count it.
+    std::uint64_t missedCycles = 0;
 };
 
 // One open input. Every call comes from one thread at a time.

@@ -14,55 +14,12 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
-
 using namespace qob;
 using namespace qob::test;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-class FakeInput : public MidiInPort {
-public:
-    explicit FakeInput(std::string name) : m_name(std::move(name)) {}
-    std::string name() const override { return m_name; }
-    std::vector<HeardMessage> take(std::chrono::milliseconds) override {
-        const std::lock_guard lock(m_mutex);
-        return std::exchange(m_waiting, {});
-    }
-    InputCounts counts() const override { return {}; }
-    MidiStatus status() override {
-        const std::lock_guard lock(m_mutex);
-        return m_waiting.empty() ? m_end : MidiStatus{};
-    }
-    void push(Bytes bytes) {
-        const std::lock_guard lock(m_mutex);
-        m_waiting.push_back({std::move(bytes), 0});
-    }
-    void end(std::string why) {
-        const std::lock_guard lock(m_mutex);
-        m_end = {kMidiError, std::move(why)};
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::string m_name;
-    std::vector<HeardMessage> m_waiting;
-    MidiStatus m_end;
-};
-
-class FakeInputService : public MidiInService {
-public:
-    PortListing listSources() override { return {{}, "FAKE", {"Surface:out"}}; }
-    InputOpenResult openNamed(const std::string& name) override {
-        opened.push_back(name);
-        last = std::make_shared<FakeInput>(name);
-        return {{}, last};
-    }
-    std::vector<std::string> opened;
-    std::shared_ptr<FakeInput> last;
-};
 
 class ListeningTest : public ::testing::Test, public WindowDriver {
 protected:

@@ -4,12 +4,14 @@
 // A MIDI service and port that keep what they are given, for tests and benchmarks that need no
 // real service.
 #include "device/DumpTransfer.h"
+#include "device/MidiInPort.h"
 #include "device/MidiOutPort.h"
 
 #include <algorithm>
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace qob::test {
@@ -118,6 +120,49 @@ public:
     std::vector<int> opened;
     int listings = 0;
     std::shared_ptr<RecordingPort> lastPort;
+};
+
+// An input the test feeds by hand.
+class FakeInput : public MidiInPort {
+public:
+    explicit FakeInput(std::string name) : m_name(std::move(name)) {}
+    std::string name() const override { return m_name; }
+    std::vector<HeardMessage> take(std::chrono::milliseconds) override {
+        const std::lock_guard lock(m_mutex);
+        return std::exchange(m_waiting, {});
+    }
+    InputCounts counts() const override { return {}; }
+    MidiStatus status() override {
+        const std::lock_guard lock(m_mutex);
+        return m_waiting.empty() ? m_end : MidiStatus{};
+    }
+    // As if heard at `time`; any thread may push.
+    void push(std::vector<std::uint8_t> bytes, double time = 0) {
+        const std::lock_guard lock(m_mutex);
+        m_waiting.push_back({std::move(bytes), time});
+    }
+    void end(std::string why) {
+        const std::lock_guard lock(m_mutex);
+        m_end = {kMidiError, std::move(why)};
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::string m_name;
+    std::vector<HeardMessage> m_waiting;
+    MidiStatus m_end;
+};
+
+class FakeInputService : public MidiInService {
+public:
+    PortListing listSources() override { return {{}, "FAKE", {"Surface:out"}}; }
+    InputOpenResult openNamed(const std::string& name) override {
+        opened.push_back(name);
+        last = std::make_shared<FakeInput>(name);
+        return {{}, last};
+    }
+    std::vector<std::string> opened;
+    std::shared_ptr<FakeInput> last;
 };
 
 } // namespace qob::test

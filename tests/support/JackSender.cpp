@@ -34,10 +34,13 @@ struct JackSender::Impl {
         std::size_t n = self->next.load(std::memory_order_relaxed);
         for (; n < self->events.size(); ++n) {
             const Event& e = self->events[n];
-            const jack_nframes_t at = self->base + e.frame - cycleStart;
-            if (at >= nframes)
+            // An event whose frame has passed (the server skipped frames) goes out at once.
+            const auto ahead = static_cast<std::int32_t>(self->base + e.frame - cycleStart);
+            if (ahead >= static_cast<std::int32_t>(nframes))
                 break;
-            jack_midi_event_write(buffer, at, e.bytes.data(), e.bytes.size());
+            const jack_nframes_t at = ahead > 0 ? static_cast<jack_nframes_t>(ahead) : 0;
+            if (jack_midi_event_write(buffer, at, e.bytes.data(), e.bytes.size()) != 0)
+                break; // this cycle's buffer is full: the next one takes it
         }
         self->next.store(n, std::memory_order_release);
         return 0;
@@ -77,6 +80,14 @@ std::uint32_t JackSender::sampleRate() const {
 
 int JackSender::connections() const {
     return m_impl->out ? jack_port_connected(m_impl->out) : 0;
+}
+
+std::uint64_t JackSender::timeOf(std::uint32_t frame) const {
+    return jack_frames_to_time(m_impl->jack, m_impl->base + frame);
+}
+
+std::uint64_t JackSender::now() {
+    return jack_get_time();
 }
 
 bool JackSender::send(std::vector<Event> events, std::chrono::milliseconds timeout) {

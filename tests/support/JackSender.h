@@ -29,6 +29,11 @@ public:
     std::uint32_t sampleRate() const;
     int connections() const;
 
+    // Where on the server's clock (microseconds, as jack_get_time counts) the last table's
+    // event at `frame` went out; now on that clock.
+    std::uint64_t timeOf(std::uint32_t frame) const;
+    static std::uint64_t now();
+
     // Writes the table (events in frame order) and returns once the last one is out; false
     // after `timeout`.
     bool send(std::vector<Event> events, std::chrono::milliseconds timeout);
