@@ -18,6 +18,7 @@
 #include "ui/main/SheetPrinting.h"
 #include "ui/main/Skin.h"
 #include "ui/main/SkinCache.h"
+#include "ui/main/SurfaceFocus.h"
 #include "ui/midisetup/MIDISetupForm.h"
 #include "ui/midisetup/MidiLink.h"
 #include "vocab/Text.h"
@@ -105,6 +106,9 @@ void frmMain::setUp() {
         m_preset, *m_document, m_seams, [this] { Display_Current_Element(); }, this);
     setUpWindow();
     buildPanel();
+    // Last, so that its focus ring lies over the panel and the lit pictures.
+    m_surface = new SurfaceFocus(*this, m_preset, m_state);
+    m_surface->setFocus();
     m_editActions = new EditActions(m_preset, m_state, *m_document, m_seams, this);
     m_editActions->seams().showStatus = [this](const QString& text) { showStatus(text); };
     m_editActions->seams().redraw = [this] { Display_Current_Element(); };
@@ -371,6 +375,8 @@ void frmMain::Display_Current_Element() {
         Display_MIDI_Event();
     }
     m_state.PanelRefreshPending = false;
+    if (m_surface)
+        m_surface->panelShown();
 }
 
 void frmMain::Display_Current_Type() {
@@ -417,6 +423,7 @@ void frmMain::bringUp(QPointer<Form>& form, Create create) {
 void frmMain::showElementSetupForm() {
     bringUp(m_elementSetupForm, [this] {
         auto* form = new ElementSetupForm(m_preset, m_state, this);
+        m_surface->watch(form);
         form->seams().stored = [this] {
             if (!m_document->commit(QStringLiteral("Assign ") +
                                     QString::fromStdString(elementName(m_state.CurrentElement))))
@@ -427,7 +434,11 @@ void frmMain::showElementSetupForm() {
 }
 
 void frmMain::showMidiSetupForm() {
-    bringUp(m_midiSetupForm, [this] { return m_link->createSetupForm(); });
+    bringUp(m_midiSetupForm, [this] {
+        MIDISetupForm* form = m_link->createSetupForm();
+        m_surface->watch(form);
+        return form;
+    });
 }
 
 void frmMain::SendDeviceDump() {
