@@ -5,6 +5,7 @@
 #include "model/ElementNames.h"
 #include "ui/main/EditActions.h"
 #include "ui/main/SurfaceFocus.h"
+#include "ui/main/frmMain.h"
 #include "vocab/PanelText.h"
 
 #include <QAccessibleWidget>
@@ -215,6 +216,12 @@ QAccessibleInterface* surfaceFactory(const QString& className, QObject* object) 
     if (className == QLatin1String(SurfaceFocus::staticMetaObject.className()))
         if (auto* surface = qobject_cast<SurfaceFocus*>(object))
             return new SurfaceAccessible(surface);
+    // A top-level window, which Qt would call a plain client area.
+    if (className == QLatin1String(frmMain::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    // The panel's dividing lines are drawing, not controls: a screen reader passes over them.
+    if (className == QLatin1String("QFrame") && object->property(kPanelLineProperty).toBool())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Separator);
     return nullptr;
 }
 
@@ -247,7 +254,7 @@ QString slotDescription(const SurfaceFocus& surface, int slot) {
     for (const std::string& part : {shown.type, shown.isSysEx ? shown.sysex : shown.data,
                                     shown.isSysEx ? std::string() : shown.explain})
         if (!part.empty())
-            parts << fromCp1252(part);
+            parts << fromCp1252(part).trimmed(); // the number text's sign blank reads as a pause
     const std::string_view layerWord = layerName(layer);
     return QString::fromLatin1(layerWord.data(), static_cast<qsizetype>(layerWord.size())) +
            QStringLiteral(" layer: ") + parts.join(QStringLiteral(", "));

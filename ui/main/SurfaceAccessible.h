@@ -11,6 +11,8 @@ class SurfaceFocus;
 // order, with the role, name and description a screen reader speaks. Qt asks for it only
 // while an assistive technology listens, so none of this costs anything before.
 void installSurfaceAccessibility();
+// Set (true) on the panel's dividing lines, which the tree shows as separators.
+inline constexpr const char* kPanelLineProperty = "qobPanelLine";
 
 // The region's name as the panel names it ("Fader  3", "Transport: PLAY", "MIDI DEVICE") and
 // what the panel shows for it in the layer shown (or what a painted key does).

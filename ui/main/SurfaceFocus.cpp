@@ -107,6 +107,8 @@ const NeighbourTable& neighbourTable() {
 
 SurfaceFocus::SurfaceFocus(frmMain& window, const Preset& preset, EditorState& state)
     : QWidget(&window), m_window(window), m_preset(preset), m_state(state) {
+    // Before anything asks for this widget's interface: Qt keeps the first one it made.
+    installSurfaceAccessibility();
     setObjectName(QStringLiteral("Surface"));
     setAccessibleName(QStringLiteral("Control surface"));
     setAccessibleDescription(
@@ -115,7 +117,6 @@ SurfaceFocus::SurfaceFocus(frmMain& window, const Preset& preset, EditorState& s
     setGeometry(window.rect());
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::StrongFocus);
-    installSurfaceAccessibility();
     m_current = m_elementSlot = slotOf(m_state.CurrentElement, m_state.ChannelShift);
 }
 

@@ -18,6 +18,7 @@
 #include "ui/main/SheetPrinting.h"
 #include "ui/main/Skin.h"
 #include "ui/main/SkinCache.h"
+#include "ui/main/SurfaceAccessible.h"
 #include "ui/main/SurfaceFocus.h"
 #include "ui/midisetup/MIDISetupForm.h"
 #include "ui/midisetup/MidiLink.h"
@@ -76,6 +77,8 @@ frmMain::frmMain(Preset& preset, EditorState& state, QWidget* parent)
 }
 
 void frmMain::setUp() {
+    // Before any widget of the window is asked for its interface: Qt keeps the first it made.
+    installSurfaceAccessibility();
     m_statusTimer = new QTimer(this);
     m_statusTimer->setSingleShot(true);
     m_statusTimer->setInterval(kStatusShownMs);
@@ -188,19 +191,21 @@ void frmMain::buildPanel() {
         palette.setColor(QPalette::Window, Qt::white);
         line->setPalette(palette);
         line->setAttribute(Qt::WA_TransparentForMouseEvents);
+        line->setProperty(kPanelLineProperty, true);
         if (QLatin1String(layout.name) == QLatin1String("Line_M"))
             m_lineM = line;
     }
 
-    const auto picture = [this](const char* name, const QRect& rect) {
+    const auto picture = [this](const char* name, const QRect& rect, const char* spoken) {
         auto* pic = new LitPicture(this);
         pic->setObjectName(QString::fromLatin1(name));
+        pic->setAccessibleName(QString::fromLatin1(spoken));
         pic->setGeometry(rect);
         pic->hide();
         return pic;
     };
-    m_picChannelShift = picture("Pic_Channel_Shift", kChannelShiftPicture);
-    m_picSelect = picture("Pic_Select", kSelectPicture);
+    m_picChannelShift = picture("Pic_Channel_Shift", kChannelShiftPicture, "SHIFT is on");
+    m_picSelect = picture("Pic_Select", kSelectPicture, "MIDI layer is on");
     connect(m_picChannelShift, &LitPicture::clicked, this, &frmMain::Pic_Channel_Shift_Click);
     connect(m_picSelect, &LitPicture::clicked, this, &frmMain::Pic_Select_Click);
 }

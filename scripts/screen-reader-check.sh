@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The editor as a screen reader sees it: a private X server with a window manager, a private
+# D-Bus session with its AT-SPI bus, the editor on them, and tests/screen_reader_test.py
+# reading its accessibility tree with pyatspi and typing with xdotool. Needs no display.
+set -euo pipefail
+build=${1:-build}
+root=$(cd "$(dirname "$0")/.." && pwd)
+case "$build" in
+  /*) ;;
+  *) build="$root/$build" ;;
+esac
+
+work=$(mktemp -d)
+pids=()
+stop() {
+  local i
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap stop EXIT
+
+# Wait up to $1 tenths of a second for the command after it to succeed.
+wait_for() {
+  local tenths=$1
+  shift
+  for ((; tenths > 0; tenths--)); do
+    if "$@" >/dev/null 2>&1; then return 0; fi
+    sleep 0.1
+  done
+  echo "screen-reader-check: gave up waiting for: $*" >&2
+  return 1
+}
+
+# Xvfb picks a free display and writes its number once it accepts clients.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+wait_for 100 grep -q . "$work/display"
+export DISPLAY=":$(head -1 "$work/display")"
+
+# Without a window manager a dialog that closes leaves no window with the keyboard focus.
+setsid openbox --sm-disable </dev/null >"$work/openbox.log" 2>&1 &
+pids+=($!)
+wait_for 100 xprop -root _NET_SUPPORTING_WM_CHECK
+
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR="$work/runtime" HOME="$work"
+unset QT_QPA_PLATFORM
+# The session bus and the AT-SPI bus it starts end with this command.
+timeout 120 dbus-run-session -- /usr/bin/python3 "$root/tests/screen_reader_test.py" \
+  "$build/qob-editor"
