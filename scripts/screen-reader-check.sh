@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The editor as a screen reader sees it: a private X server with a window manager, a private
 # D-Bus session with its AT-SPI bus, the editor on them, and tests/screen_reader_test.py
-# reading its accessibility tree with pyatspi and typing with xdotool. Needs no display.
+# reading its accessibility tree with pyatspi and typing with xdotool; before it, the events the
+# tree sends, in-process (surface_focus_tests). Needs no display.
 set -euo pipefail
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -49,6 +50,17 @@ wait_for 100 xprop -root _NET_SUPPORTING_WM_CHECK
 mkdir -m 700 "$work/runtime"
 export XDG_RUNTIME_DIR="$work/runtime" HOME="$work"
 unset QT_QPA_PLATFORM
-# The session bus and the AT-SPI bus it starts end with this command.
-timeout 120 dbus-run-session -- /usr/bin/python3 "$root/tests/screen_reader_test.py" \
-  "$build/qob-editor"
+# The session bus and the AT-SPI bus it starts end with this command. First the tree's own
+# events in-process (the offscreen platform has no accessibility to send them through), with
+# accessibility switched on as a desktop does when a screen reader starts; then the client.
+timeout 120 dbus-run-session -- bash -c '
+  set -e
+  dbus-send --session --dest=org.a11y.Bus --print-reply /org/a11y/bus \
+    org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled \
+    variant:boolean:true >/dev/null
+  out=$(QT_QPA_PLATFORM=xcb "$1/surface_focus_tests" --gtest_filter="*Announces*" 2>&1) ||
+    { echo "$out"; exit 1; }
+  case "$out" in *SKIPPED*) echo "$out"; echo "FAIL the accessibility bridge did not start"; exit 1 ;; esac
+  echo "ok   the tree announces focus, bank, layer and assignment changes (in-process)"
+  /usr/bin/python3 "$2/tests/screen_reader_test.py" "$1/qob-editor"
+' screen-reader-check "$build" "$root"
