@@ -118,6 +118,17 @@ def main():
     return 1 if failures else 0
 
 
+def open_dialog(app, window_id):
+    """Enter on Fader 2, and the dialog it opens once it has the keyboard."""
+    key(window_id, "Return")
+    dialog = wait_for(lambda: find(app, lambda o: o.name == "Element Assign : Fader  2", 1),
+                      "Enter opens Element Assign for Fader 2")
+    # Keys go to the window with the X focus: the dialog's only once a control of it is focused.
+    wait_for(lambda: find(dialog, lambda o: o.getState().contains(pyatspi.STATE_FOCUSED)),
+             "a focused control in the dialog")
+    return dialog
+
+
 def run(proc):
     desktop = pyatspi.Registry.getDesktop(0)
     app = wait_for(lambda: next((a for a in desktop if a is not None
@@ -160,12 +171,8 @@ def run(proc):
     check(True, "arrows, Tab, Shift+Tab, Home and End move the focus to the expected regions")
 
     # Enter opens Element Assign for the region in focus; every field has a name.
-    key(window_id, "Return")
-    dialog = wait_for(lambda: find(app, lambda o: o.name == "Element Assign : Fader  2", 1),
-                      "Enter opens Element Assign for Fader 2")
+    dialog = open_dialog(app, window_id)
     fields = []
-    wait_for(lambda: find(dialog, lambda o: o.getState().contains(pyatspi.STATE_FOCUSED)),
-             "a focused control in the dialog")
     find(dialog, lambda o: fields.append(o) if o.getRoleName() in (
         "text", "combo box", "check box", "radio button", "push button") else False)
     unnamed = [f.getRoleName() for f in fields if not f.name.strip()]
@@ -178,9 +185,7 @@ def run(proc):
     # An OK that changes the assignment changes the region's description.
     fader = children[9]
     before = fader.description
-    key(window_id, "Return")
-    dialog = wait_for(lambda: find(app, lambda o: o.name == "Element Assign : Fader  2", 1),
-                      "Element Assign again")
+    dialog = open_dialog(app, window_id)
     data2 = wait_for(lambda: find(dialog, lambda o: o.name == "Data 2"), "the Data 2 field")
     data2.queryEditableText().setTextContents("42")
     key(window_id, "Return")

@@ -80,7 +80,7 @@ const std::vector<KeyAction>& keyActions() {
 const char* const kOtherKeys[][2] = {
     {"Arrow keys", "Move to the nearest control or painted key that way"},
     {"Tab, Shift+Tab", "Move to the next or previous control or painted key in reading order"},
-    {"Home, End", "Move to V-Pot 1, or to the last painted key"},
+    {"Home, End", "Move to V-Pot 1, or to EXIT"},
     {"Enter, Space",
      "Press the control or painted key in focus, as a click does; in the Element Assign "
      "dialog, Enter is OK"},

@@ -3,6 +3,7 @@
 
 #include "model/Cp1252.h"
 #include "model/ElementNames.h"
+#include "ui/assign/ElementSetupForm.h"
 #include "ui/main/EditActions.h"
 #include "ui/main/SurfaceFocus.h"
 #include "ui/main/frmMain.h"
@@ -216,9 +217,11 @@ QAccessibleInterface* surfaceFactory(const QString& className, QObject* object) 
     if (className == QLatin1String(SurfaceFocus::staticMetaObject.className()))
         if (auto* surface = qobject_cast<SurfaceFocus*>(object))
             return new SurfaceAccessible(surface);
-    // A top-level window, which Qt would call a plain client area.
+    // Top-level windows made from plain widgets, which Qt would call client areas.
     if (className == QLatin1String(frmMain::staticMetaObject.className()))
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    if (className == QLatin1String(ElementSetupForm::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
     // The panel's dividing lines are drawing, not controls: a screen reader passes over them.
     if (className == QLatin1String("QFrame") && object->property(kPanelLineProperty).toBool())
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Separator);
