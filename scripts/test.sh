@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Everything `make test` runs: unit and CLI tests, the accessibility tree read over AT-SPI, the
-# MIDI tests under a private JACK server at
-# several periods and the delivery tests under a private PipeWire, the whole suite again under
-# ASan+UBSan, the editor's start and shutdown under valgrind, and fuzz runs of the preset reader,
-# the dump import and the Element Assign dialog's input rules. Also the Release configuration
-# users build (GCC -O3, warnings as errors) with the core tests.
+# MIDI tests under a private JACK server at several periods and the delivery tests under a
+# private PipeWire, the whole suite again under ASan+UBSan, the editor's start and shutdown
+# under valgrind, and fuzz runs of the preset reader, the dump import and the Element Assign
+# dialog's input rules. Also the Release configuration users build (GCC -O3, warnings as errors)
+# with the core tests.
 set -euo pipefail
 build=${1:-build}
 asan=${2:-build-asan}
