@@ -15,6 +15,7 @@ PACKAGES=(
   pipewire pipewire-jack wireplumber dbus-daemon  # the JACK tests under PipeWire too
   fonts-liberation
   xvfb xauth xdotool x11-utils imagemagick openbox
+  dbus at-spi2-core python3-pyatspi  # the screen-reader test: a private session bus and AT-SPI
   python3-mido
   poppler-utils  # pdftotext and pdftoppm for the preset sheet tests
   dpkg-dev file desktop-file-utils appstream shared-mime-info  # make package and its check

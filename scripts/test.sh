@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Everything `make test` runs: unit and CLI tests, the MIDI tests under a private JACK server at
-# several periods and the delivery tests under a private PipeWire, the whole suite again under
-# ASan+UBSan, the editor's start and shutdown under valgrind, and fuzz runs of the preset reader,
-# the dump import and the Element Assign dialog's input rules. Also the Release configuration
-# users build (GCC -O3, warnings as errors) with the core tests.
+# Everything `make test` runs: unit and CLI tests, the accessibility tree read over AT-SPI, the
+# MIDI tests under a private JACK server at several periods and the delivery tests under a
+# private PipeWire, the whole suite again under ASan+UBSan, the editor's start and shutdown
+# under valgrind, and fuzz runs of the preset reader, the dump import and the Element Assign
+# dialog's input rules. Also the Release configuration users build (GCC -O3, warnings as errors)
+# with the core tests.
 set -euo pipefail
 build=${1:-build}
 asan=${2:-build-asan}
@@ -32,6 +33,9 @@ cmake -S . -B "$release" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DQ
   -DQOB_BENCH=OFF >/dev/null
 cmake --build "$release" -j "$jobs"
 "$release/core_tests" --gtest_brief=1
+
+echo "== the editor through a screen reader's eyes: AT-SPI under Xvfb, openbox and a private D-Bus"
+bash scripts/screen-reader-check.sh "$build"
 
 echo "== MIDI transfer through a JACK server (dummy driver)"
 # One at a time: they share the server and look for each other's ports by name. The server runs

@@ -216,6 +216,18 @@ void ElementSetupForm::buildControls() {
         edit->setToolTip(fieldName(field));
         edit->setAccessibleName(fieldName(field));
     }
+    // The others sit in a frame or beside a label that is no parent of theirs: a screen reader
+    // reads them by these.
+    const auto caption = [this](const char* name) {
+        return findChild<QWidget*>(QString::fromLatin1(name))
+            ->property("title")
+            .toString()
+            .trimmed();
+    };
+    m_txtExplain->setAccessibleName(caption("Frame4"));
+    m_txtPresetName->setAccessibleName(caption("Frame5"));
+    m_combo1->setAccessibleName(QStringLiteral("Mode"));
+    findChild<QLabel*>(QStringLiteral("Label1"))->setBuddy(m_combo2);
     connect(m_combo1, &PopupComboBox::popupAboutToShow, this, &ElementSetupForm::Combo1_GotFocus);
     connect(m_cmdOK, &QPushButton::clicked, this, &ElementSetupForm::cmdOK_Click);
     connect(m_cmdCancel, &QPushButton::clicked, this, &ElementSetupForm::cmdCancel_Click);

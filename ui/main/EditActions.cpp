@@ -5,6 +5,7 @@
 #include "model/ElementNames.h"
 #include "model/PresetFile.h"
 #include "ui/main/DocumentActions.h"
+#include "ui/main/ElementMap.h"
 #include "ui/main/PresetDocument.h"
 #include "ui/main/frmMain.h"
 
@@ -77,24 +78,42 @@ const std::vector<KeyAction>& keyActions() {
 
 // What the help says beyond the window's own keys.
 const char* const kOtherKeys[][2] = {
-    {"Enter", "OK in the Element Assign dialog"},
+    {"Arrow keys", "Move to the nearest control or painted key that way"},
+    {"Tab, Shift+Tab", "Move to the next or previous control or painted key in reading order"},
+    {"Home, End", "Move to V-Pot 1, or to EXIT"},
+    {"Enter, Space",
+     "Press the control or painted key in focus, as a click does; in the Element Assign "
+     "dialog, Enter is OK"},
     {"Esc", "Close the dialog in front, as Cancel does (an open list first)"},
 };
-const char* const kPaintedKeys[][2] = {
-    {"MIDI", "Show the MIDI layer; click the lit key to go back to DAW"},
-    {"SHIFT", "Show V-Pots, Faders and Buttons 9-16; click the lit key for 1-8"},
-    {"OPEN", "Open a preset file (.qob)"},
-    {"SAVE AS", "Save the preset under a name you choose"},
-    {"MIDI DEVICE", "Choose the MIDI output port"},
-    {"SEND", "Send the preset to the surface's chosen slot"},
-    {"EXIT", "Quit"},
+struct PaintedKey {
+    std::int16_t code;
+    const char* name;
+    const char* help;
+};
+const PaintedKey kPaintedKeys[] = {
+    {AREA_LAYER, "MIDI", "Show the MIDI layer; click the lit key to go back to DAW"},
+    {AREA_SHIFT, "SHIFT", "Show V-Pots, Faders and Buttons 9-16; click the lit key for 1-8"},
+    {AREA_OPEN, "OPEN", "Open a preset file (.qob)"},
+    {AREA_SAVE_AS, "SAVE AS", "Save the preset under a name you choose"},
+    {AREA_MIDI_DEVICE, "MIDI DEVICE", "Choose the MIDI output port"},
+    {AREA_SEND, "SEND", "Send the preset to the surface's chosen slot"},
+    {AREA_EXIT, "EXIT", "Quit"},
 };
 const char* const kPointerHelp =
-    "Point at a control to see its assignment; click it to change it. Drag the window by any "
+    "Point at a control to see its assignment; click it to change it. The keys above do "
+    "the same without the pointer, and a screen reader names each control. Drag the window by any "
     "bare part of the panel. Drop a .qob file on it to open that file, or a .syx capture of a "
     "transfer to read the preset back from it.";
 
 } // namespace
+
+QString paintedKeyHelp(int areaCode) {
+    for (const PaintedKey& painted : kPaintedKeys)
+        if (painted.code == areaCode)
+            return QString::fromLatin1(painted.help);
+    return {};
+}
 
 EditActions::EditActions(Preset& preset, EditorState& state, PresetDocument& document,
                          MainWindowSeams& windowSeams, QObject* parent)
@@ -189,8 +208,8 @@ void EditActions::showKeyHelp() {
     for (const auto& other : kOtherKeys)
         row(QString::fromLatin1(other[0]), QString::fromLatin1(other[1]));
     heading("Painted keys");
-    for (const auto& painted : kPaintedKeys)
-        row(QString::fromLatin1(painted[0]), QString::fromLatin1(painted[1]));
+    for (const PaintedKey& painted : kPaintedKeys)
+        row(QString::fromLatin1(painted.name), QString::fromLatin1(painted.help));
     html += QStringLiteral("</table><p>") + QString::fromLatin1(kPointerHelp).toHtmlEscaped() +
             QStringLiteral("</p>");
     m_windowSeams.showMessage(QStringLiteral("Keys and buttons of the QOB-TANDRIX Editor"), html);

@@ -15,6 +15,9 @@ namespace qob {
 class PresetDocument;
 class frmMain;
 
+// What a painted key (AREA_EXIT .. AREA_SHIFT) does, in the words of the F1 help.
+QString paintedKeyHelp(int areaCode);
+
 struct EditActionsSeams {
     // The panel's status row, for a few seconds: "Copied Fader  3".
     std::function<void(const QString& text)> showStatus;

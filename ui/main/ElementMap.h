@@ -46,6 +46,14 @@ struct Region {
     int top;
     int bottom;
     std::string_view label; // what the skin prints on or under it
+
+    constexpr std::int16_t code(bool channelShift) const {
+        return channelShift ? bank2Code : bank1Code;
+    }
+    // The middle of the rectangle, the Wheel's centre too: where the keyboard presses and
+    // where its neighbours are measured from.
+    constexpr int centreX() const { return (left + right) / 2; }
+    constexpr int centreY() const { return (top + bottom) / 2; }
 };
 
 inline constexpr int kWheelCentreX = 778;

@@ -21,6 +21,8 @@
 #include "ui/main/SheetPrinting.h"
 #include "ui/main/Skin.h"
 #include "ui/main/SkinCache.h"
+#include "ui/main/SurfaceAccessible.h"
+#include "ui/main/SurfaceFocus.h"
 #include "ui/midisetup/MIDISetupForm.h"
 #include "ui/midisetup/MidiLink.h"
 #include "ui/midisetup/MidiListener.h"
@@ -80,6 +82,8 @@ frmMain::frmMain(Preset& preset, EditorState& state, QWidget* parent)
 }
 
 void frmMain::setUp() {
+    // Before any widget of the window is asked for its interface: Qt keeps the first it made.
+    installSurfaceAccessibility();
     m_statusTimer = new QTimer(this);
     m_statusTimer->setSingleShot(true);
     m_statusTimer->setInterval(kStatusShownMs);
@@ -117,6 +121,9 @@ void frmMain::setUp() {
         m_preset, *m_document, m_seams, [this] { Display_Current_Element(); }, this);
     setUpWindow();
     buildPanel();
+    // Last, so that its focus ring lies over the panel and the lit pictures.
+    m_surface = new SurfaceFocus(*this, m_preset, m_state);
+    m_surface->setFocus();
     m_editActions = new EditActions(m_preset, m_state, *m_document, m_seams, this);
     m_editActions->seams().showStatus = [this](const QString& text) { showStatus(text); };
     m_editActions->seams().redraw = [this] { Display_Current_Element(); };
@@ -196,19 +203,21 @@ void frmMain::buildPanel() {
         palette.setColor(QPalette::Window, Qt::white);
         line->setPalette(palette);
         line->setAttribute(Qt::WA_TransparentForMouseEvents);
+        line->setProperty(kPanelLineProperty, true);
         if (QLatin1String(layout.name) == QLatin1String("Line_M"))
             m_lineM = line;
     }
 
-    const auto picture = [this](const char* name, const QRect& rect) {
+    const auto picture = [this](const char* name, const QRect& rect, const char* spoken) {
         auto* pic = new LitPicture(this);
         pic->setObjectName(QString::fromLatin1(name));
+        pic->setAccessibleName(QString::fromLatin1(spoken));
         pic->setGeometry(rect);
         pic->hide();
         return pic;
     };
-    m_picChannelShift = picture("Pic_Channel_Shift", kChannelShiftPicture);
-    m_picSelect = picture("Pic_Select", kSelectPicture);
+    m_picChannelShift = picture("Pic_Channel_Shift", kChannelShiftPicture, "SHIFT is on");
+    m_picSelect = picture("Pic_Select", kSelectPicture, "MIDI layer is on");
     connect(m_picChannelShift, &LitPicture::clicked, this, &frmMain::Pic_Channel_Shift_Click);
     connect(m_picSelect, &LitPicture::clicked, this, &frmMain::Pic_Select_Click);
 }
@@ -383,6 +392,8 @@ void frmMain::Display_Current_Element() {
         Display_MIDI_Event();
     }
     m_state.PanelRefreshPending = false;
+    if (m_surface)
+        m_surface->panelShown();
 }
 
 void frmMain::Display_Current_Type() {
@@ -429,6 +440,7 @@ void frmMain::bringUp(QPointer<Form>& form, Create create) {
 void frmMain::showElementSetupForm() {
     bringUp(m_elementSetupForm, [this] {
         auto* form = new ElementSetupForm(m_preset, m_state, this);
+        m_surface->watch(form);
         form->seams().stored = [this] {
             if (!m_document->commit(QStringLiteral("Assign ") +
                                     QString::fromStdString(elementName(m_state.CurrentElement))))
@@ -439,7 +451,11 @@ void frmMain::showElementSetupForm() {
 }
 
 void frmMain::showMidiSetupForm() {
-    bringUp(m_midiSetupForm, [this] { return m_link->createSetupForm(); });
+    bringUp(m_midiSetupForm, [this] {
+        MIDISetupForm* form = m_link->createSetupForm();
+        m_surface->watch(form);
+        return form;
+    });
 }
 
 void frmMain::SendDeviceDump() {

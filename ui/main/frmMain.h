@@ -29,6 +29,7 @@ class MIDISetupForm;
 class MidiLink;
 class PanelLabel;
 class PresetDocument;
+class SurfaceFocus;
 
 // The borderless, colour-keyed main window: the skin, the information panel on its display
 // field, the pointer handlers and the keys. Reads the one Preset and EditorState directly and
@@ -58,6 +59,8 @@ public:
 
     // The keys and the edits beside the dialog.
     EditActions& edits() { return *m_editActions; }
+    // The picture as one keyboard focus stop, and its regions in the accessibility tree.
+    SurfaceFocus& surface() { return *m_surface; }
 
     void Form_MouseDown(int Button, int Shift, float X, float Y);
     void Form_MouseMove(int Button, int Shift, float X, float Y);
@@ -112,6 +115,7 @@ private:
     MainWindowSeams m_seams;
     DocumentActions* m_documentActions = nullptr;
     EditActions* m_editActions = nullptr;
+    SurfaceFocus* m_surface = nullptr;
 
     QImage m_skin1x; // the key lookup, in skin pixels
     QPixmap m_skin;  // what is painted, at the screen's pixel ratio

@@ -64,6 +64,7 @@ MIDISetupForm::MIDISetupForm(EditorState& state, std::shared_ptr<MidiOutService>
     m_label2->setObjectName(QStringLiteral("Label2"));
     m_comboMidiOut = new QComboBox(this);
     m_comboMidiOut->setObjectName(QStringLiteral("Combo_MIDI_OUT"));
+    m_label2->setBuddy(m_comboMidiOut); // the list's name for a screen reader
     // Only a listed entry gives a device number.
     m_comboMidiOut->setEditable(false);
     m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
