@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main/LocateRing.h"
 
+#include "ui/main/ElementMap.h"
+
 #include <QPainter>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace qob {
 namespace {
@@ -31,11 +35,17 @@ QRectF LocateRing::ringRect() const {
     return m_region.adjusted(-kGap, -kGap, kGap, kGap);
 }
 
-void LocateRing::mark(const QRectF& region, bool round) {
+void LocateRing::mark(int element, bool channelShift) {
+    const auto r = std::find_if(kRegions.begin(), kRegions.end(), [&](const Region& region) {
+        return region.code(channelShift) == element;
+    });
+    if (r == kRegions.end())
+        return;
+    const QRectF region(QPointF(r->left, r->top), QPointF(r->right, r->bottom));
     if (visible() && region != m_region)
         m_picture->update(ringRect().adjusted(-kWidth, -kWidth, kWidth, kWidth).toAlignedRect());
     m_region = region;
-    m_round = round;
+    m_round = r->kind == RegionKind::Wheel;
     m_fade.stop();
     m_fade.start();
 }

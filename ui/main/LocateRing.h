@@ -17,8 +17,8 @@ class LocateRing : public QObject {
 public:
     explicit LocateRing(QWidget* picture);
 
-    // Marks `region` (in the picture's coordinates); a disc when `round`.
-    void mark(const QRectF& region, bool round);
+    // Marks the region of `element` in the bank shown.
+    void mark(int element, bool channelShift);
     bool visible() const { return m_fade.state() == QAbstractAnimation::Running; }
     const QRectF& region() const { return m_region; }
     void paint(QPainter& painter) const;

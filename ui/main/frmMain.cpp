@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main/frmMain.h"
 
-#include "device/ControlIndex.h"
 #include "device/MidiInPort.h"
 #include "device/RtMidiPort.h"
 #include "model/Cp1252.h"
@@ -25,8 +24,6 @@
 #include "ui/main/SurfaceFocus.h"
 #include "ui/midisetup/MIDISetupForm.h"
 #include "ui/midisetup/MidiLink.h"
-#include "ui/midisetup/MidiListener.h"
-#include "vocab/ShortText.h"
 #include "vocab/Text.h"
 
 #include <QAction>
@@ -111,10 +108,11 @@ void frmMain::setUp() {
     link.midiService = [this] { return m_seams.midiService(); };
     link.midiInService = [this] { return m_seams.midiInService(); };
     m_ring = new LocateRing(this);
-    connect(&m_link->listener(), &MidiListener::heard, this, &frmMain::Heard_Message);
-    connect(&m_link->listener(), &MidiListener::ended, this, [this](const QString& why) {
-        showStatus(QStringLiteral("Listening ended: ") + why, false);
-    });
+    link.learn = [this](std::span<const std::uint8_t> message) {
+        if (m_elementSetupForm && m_elementSetupForm->isVisible())
+            m_elementSetupForm->learn(message);
+    };
+    link.showControl = [this](int element, Layer layer) { showControl(element, layer); };
     link.closePort = [this] { closeMidiPort(); };
     m_seams.askPrinter = [this](QPrinter& printer) { return askPrinterDialog(this, printer); };
     m_documentActions = new DocumentActions(
@@ -518,24 +516,6 @@ void frmMain::paintEvent(QPaintEvent* /*event*/) {
     m_ring->paint(painter);
 }
 
-void frmMain::Heard_Message(const HeardMessage& message) {
-    if (m_state.DialogOpen) {
-        if (m_elementSetupForm && m_elementSetupForm->isVisible())
-            m_elementSetupForm->learn(message.bytes);
-        return;
-    }
-    // Built for each frame's message: the preset may have changed since, and 112 records are
-    // quickly indexed.
-    const std::vector<ControlMatch> matches = ControlIndex(m_preset).match(message.bytes);
-    if (matches.empty()) {
-        showStatus(QStringLiteral("Heard %1: not in this preset")
-                       .arg(QString::fromStdString(heardEventText(message.bytes))));
-        return;
-    }
-    const ControlMatch shown = shownMatch(matches, m_state.ActiveLayer, m_state.ChannelShift);
-    showControl(shown.element, shown.layer);
-}
-
 void frmMain::showControl(int element, Layer layer) {
     m_state.ActiveLayer = layer;
     m_picSelect->setVisible(layer == Layer::Midi);
@@ -545,10 +525,7 @@ void frmMain::showControl(int element, Layer layer) {
     }
     m_state.CurrentElement = static_cast<std::int16_t>(element);
     Display_Current_Element();
-    for (const Region& r : kRegions)
-        if ((m_state.ChannelShift ? r.bank2Code : r.bank1Code) == element)
-            m_ring->mark(QRectF(QPointF(r.left, r.top), QPointF(r.right, r.bottom)),
-                         r.kind == RegionKind::Wheel);
+    m_ring->mark(element, m_state.ChannelShift);
 }
 
 void frmMain::startWindowDrag() {

@@ -24,7 +24,6 @@ class EditActions;
 class ElementSetupForm;
 class LitPicture;
 class LocateRing;
-struct HeardMessage;
 class MIDISetupForm;
 class MidiLink;
 class PanelLabel;
@@ -80,10 +79,8 @@ public:
     virtual void SendDeviceDump();
     virtual void closeMidiPort();
 
-    // A message heard from the surface: while Element Assign is open it fills the dialog's rows,
-    // else the control that sends it is shown as hovering shows it, and marked on the picture.
-    void Heard_Message(const HeardMessage& message);
-    // Shows `element` of `layer` on the panel, switching bank and layer as their keys do.
+    // A control heard from the surface: `element` of `layer` on the panel, switching bank and
+    // layer as their keys do, and marked on the picture.
     void showControl(int element, Layer layer);
 
     // True where the skin shows the colour key, which neither shows nor takes the pointer.

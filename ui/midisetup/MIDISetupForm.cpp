@@ -74,6 +74,7 @@ MIDISetupForm::MIDISetupForm(EditorState& state, std::shared_ptr<MidiOutService>
     m_comboMidiIn = new QComboBox(this);
     m_comboMidiIn->setObjectName(QStringLiteral("Combo_MIDI_IN"));
     m_comboMidiIn->setEditable(false);
+    m_labelIn->setBuddy(m_comboMidiIn);
     m_comboMidiIn->addItem(QString::fromLatin1(kNoInputName));
     m_keptInName = QString::fromLatin1(kNoInputName);
     layOut();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/midisetup/MidiLink.h"
 
+#include "device/ControlIndex.h"
 #include "device/DumpTransfer.h"
 #include "device/MidiInPort.h"
 #include "device/MidiOutPort.h"
@@ -8,6 +9,8 @@
 #include "ui/midisetup/MIDISetupForm.h"
 #include "ui/midisetup/MidiCalls.h"
 #include "ui/midisetup/MidiListener.h"
+
+#include "vocab/ShortText.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -21,6 +24,28 @@ MidiLink::MidiLink(Preset& preset, EditorState& state, QWidget* window)
       m_calls(new MidiCalls(this)), m_listener(new MidiListener(this)) {
     // Tests and the window find the queue by this name.
     m_calls->setObjectName(QStringLiteral("MidiCalls"));
+    connect(m_listener, &MidiListener::heard, this, &MidiLink::heard);
+    connect(m_listener, &MidiListener::ended, this, [this](const QString& why) {
+        m_seams.showStatus(QStringLiteral("Listening ended: ") + why, false);
+    });
+}
+
+void MidiLink::heard(const HeardMessage& message) {
+    if (m_state.DialogOpen) {
+        m_seams.learn(message.bytes);
+        return;
+    }
+    // Built for each frame's message: the preset may have changed since, and 112 records are
+    // quickly indexed.
+    const std::vector<ControlMatch> matches = ControlIndex(m_preset).match(message.bytes);
+    if (matches.empty()) {
+        m_seams.showStatus(QStringLiteral("Heard %1: not in this preset")
+                               .arg(QString::fromStdString(heardEventText(message.bytes))),
+                           true);
+        return;
+    }
+    const ControlMatch shown = shownMatch(matches, m_state.ActiveLayer, m_state.ChannelShift);
+    m_seams.showControl(shown.element, shown.layer);
 }
 
 bool MidiLink::busy() const {

@@ -6,8 +6,10 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 class QWidget;
@@ -21,6 +23,7 @@ class MidiInService;
 class MidiListener;
 class MidiOutPort;
 class MidiOutService;
+struct HeardMessage;
 struct TransferOutcome;
 
 // What the link needs of the main window; each is read when used, so a test may point the
@@ -34,6 +37,10 @@ struct MidiLinkSeams {
     std::function<std::shared_ptr<MidiOutService>()> midiService;
     // The MIDI input service, asked for once with the output service.
     std::function<std::shared_ptr<MidiInService>()> midiInService;
+    // Learn: a message heard while Element Assign is open, for its rows.
+    std::function<void(std::span<const std::uint8_t> message)> learn;
+    // Locate: the control that sends a heard message, shown as hovering shows it.
+    std::function<void(int element, Layer layer)> showControl;
     // The window's own closeMidiPort, which a test may replace.
     std::function<void()> closePort;
 };
@@ -64,6 +71,9 @@ public:
     void waitUntilIdle();
 
 private:
+    // While Element Assign is open a heard message goes to the dialog; else the control that
+    // sends it is shown, or the status row says that none does.
+    void heard(const HeardMessage& message);
     void showNotSent(const std::string& reason);
     void showProgress(int handedOver);
     void refuseSend(const std::string& reason, const QString& text, const QString& informative);
