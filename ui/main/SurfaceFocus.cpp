@@ -117,7 +117,9 @@ SurfaceFocus::SurfaceFocus(frmMain& window, const Preset& preset, EditorState& s
     setGeometry(window.rect());
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::StrongFocus);
-    m_current = m_elementSlot = slotOf(m_state.CurrentElement, m_state.ChannelShift);
+    // A current element outside the bank shown (a state set up that way) starts at the first
+    // region: the focus always stands on one.
+    m_current = m_elementSlot = std::max(0, slotOf(m_state.CurrentElement, m_state.ChannelShift));
 }
 
 void SurfaceFocus::setCurrent(int slot) {

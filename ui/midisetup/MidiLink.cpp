@@ -24,6 +24,7 @@ MidiLink::MidiLink(Preset& preset, EditorState& state, QWidget* window)
       m_calls(new MidiCalls(this)), m_listener(new MidiListener(this)) {
     // Tests and the window find the queue by this name.
     m_calls->setObjectName(QStringLiteral("MidiCalls"));
+    m_listener->release = [this](std::shared_ptr<MidiInPort> port) { closeInput(std::move(port)); };
     connect(m_listener, &MidiListener::heard, this, &MidiLink::heard);
     connect(m_listener, &MidiListener::ended, this, [this](const QString& why) {
         m_seams.showStatus(QStringLiteral("Listening ended: ") + why, false);
@@ -64,16 +65,20 @@ MIDISetupForm* MidiLink::createSetupForm() {
 
 void MidiLink::beginShutdown() {
     m_unloading = true;
-    // The input closes on the queue too: a stopped server would hold its close.
-    if (std::shared_ptr<MidiInPort> listened = m_listener->listen(nullptr))
+    closeInput(m_listener->listen(nullptr));
+    m_calls->waitUntilIdle(kMidiCallsWaitMs);
+}
+
+// A close can wait on the service (a stopped server holds it): it goes on the queue.
+void MidiLink::closeInput(std::shared_ptr<MidiInPort> port) {
+    if (port)
         m_calls->run(
             this,
-            [listened = std::move(listened)]() mutable {
-                listened.reset();
+            [port = std::move(port)]() mutable {
+                port.reset();
                 return 0;
             },
             [](int) {});
-    m_calls->waitUntilIdle(kMidiCallsWaitMs);
 }
 
 void MidiLink::waitUntilIdle() {

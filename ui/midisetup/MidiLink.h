@@ -19,6 +19,7 @@ namespace qob {
 class DumpSender;
 class MIDISetupForm;
 class MidiCalls;
+class MidiInPort;
 class MidiInService;
 class MidiListener;
 class MidiOutPort;
@@ -74,6 +75,7 @@ private:
     // While Element Assign is open a heard message goes to the dialog; else the control that
     // sends it is shown, or the status row says that none does.
     void heard(const HeardMessage& message);
+    void closeInput(std::shared_ptr<MidiInPort> port);
     void showNotSent(const std::string& reason);
     void showProgress(int handedOver);
     void refuseSend(const std::string& reason, const QString& text, const QString& informative);

@@ -26,8 +26,9 @@ void MidiListener::poll() {
         emit heard(messages.back());
     if (const MidiStatus status = m_port->status(); !status.ok()) {
         m_timer.stop();
-        // The port is done; dropping it here closes nothing that can still block.
-        m_port.reset();
+        std::shared_ptr<MidiInPort> done = std::move(m_port);
+        if (release)
+            release(std::move(done));
         emit ended(QString::fromStdString(status.detail));
     }
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace qob {
@@ -24,6 +25,10 @@ public:
     std::shared_ptr<MidiInPort> listen(std::shared_ptr<MidiInPort> port);
     bool listening() const { return m_port != nullptr; }
     std::string portName() const { return m_port ? m_port->name() : std::string(); }
+
+    // Where an input that ended by itself goes to be closed, off the window's thread; by
+    // default it is dropped at once.
+    std::function<void(std::shared_ptr<MidiInPort>)> release;
 
     static constexpr int kFrameMs = 16;
 
