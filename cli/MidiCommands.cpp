@@ -49,7 +49,9 @@ QString openFailure(const MidiStatus& status) {
 // Runs a call to the MIDI service beside the main thread, which answers Ctrl-C and SIGTERM
 // at once even while the service does not answer (the service gives up by itself after about
 // 5 s). Leaving a stuck call behind is only safe because we then leave the process.
-template <typename Call> auto answeringSignals(Call call) -> decltype(call()) {
+// `consequence` says what the interruption means, where there is more to say.
+template <typename Call>
+auto answeringSignals(Call call, const QString& consequence = {}) -> decltype(call()) {
     using Result = decltype(call());
     auto result = std::make_shared<std::optional<Result>>();
     auto done = std::make_shared<std::atomic<bool>>(false);
@@ -59,8 +61,8 @@ template <typename Call> auto answeringSignals(Call call) -> decltype(call()) {
     }).detach();
     while (!done->load()) {
         if (g_interrupted) {
-            printErr(QStringLiteral("qob: interrupted while waiting for the MIDI service; nothing "
-                                    "was sent."));
+            printErr(QStringLiteral("qob: interrupted while waiting for the MIDI service") +
+                     (consequence.isEmpty() ? QStringLiteral(".") : "; " + consequence));
             std::fflush(stdout);
             std::_Exit(kFailed);
         }
@@ -75,9 +77,11 @@ OpenResult openPort(const std::shared_ptr<MidiOutService>& service, const QStrin
     bool isIndex = false;
     const int index = port.toInt(&isIndex);
     if (isIndex)
-        return answeringSignals([service, index] { return service->open(index - 1); });
+        return answeringSignals([service, index] { return service->open(index - 1); },
+                                QStringLiteral("nothing was sent."));
     const std::string name = port.toStdString();
-    OpenResult opened = answeringSignals([service, name] { return service->openNamed(name); });
+    OpenResult opened = answeringSignals([service, name] { return service->openNamed(name); },
+                                         QStringLiteral("nothing was sent."));
     if (opened.status.code == kMidiBadDevice)
         printErr(QStringLiteral("qob: no MIDI output port is named '%1'; 'qob ports' lists them.")
                      .arg(port));
@@ -230,6 +234,7 @@ namespace {
 
 // How long one wait for input lasts: Ctrl-C, the time limit and a lost source are seen between.
 constexpr auto kListenSlice = std::chrono::milliseconds(50);
+constexpr auto kCloseWait = std::chrono::milliseconds(300);
 
 QString controlName(const ControlMatch& m) {
     return QStringLiteral("%1 (%2)").arg(QString::fromStdString(elementName(m.element)),
@@ -297,7 +302,7 @@ int cmdMonitor(const Invocation& call) {
     std::signal(SIGTERM, onInterrupt);
     const std::shared_ptr<MidiInService> service = makeMidiInService(call.api);
     const std::string wanted = call.port.isEmpty() ? kOwnInputName : call.port.toStdString();
-    const InputOpenResult opened =
+    InputOpenResult opened =
         answeringSignals([service, wanted] { return service->openNamed(wanted); });
     if (opened.status.code == kMidiBadDevice) {
         const PortListing sources = answeringSignals([service] { return service->listSources(); });
@@ -380,7 +385,20 @@ int cmdMonitor(const Invocation& call) {
     if (counts.dropped > 0)
         printErr(QStringLiteral("qob: %1 came faster than they could be taken and were lost")
                      .arg(messages(counts.dropped)));
-    return ended.ok() && counts.dropped == 0 ? kOk : kFailed;
+    const int status = ended.ok() && counts.dropped == 0 ? kOk : kFailed;
+    // Closing asks the server, and a stopped one would hold us for seconds after Ctrl-C: the
+    // close gets a moment, then we leave without it (the server drops a client that has gone).
+    auto closed = std::make_shared<std::atomic<bool>>(false);
+    std::thread([port = std::move(opened.port), closed]() mutable {
+        port.reset();
+        closed->store(true);
+    }).detach();
+    const auto closeBy = std::chrono::steady_clock::now() + kCloseWait;
+    while (!closed->load() && std::chrono::steady_clock::now() < closeBy)
+        std::this_thread::sleep_for(kConnectPoll);
+    if (!closed->load())
+        std::_Exit(finishStdout() ? status : kFailed);
+    return status;
 }
 
 } // namespace qob::cli

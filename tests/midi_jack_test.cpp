@@ -391,17 +391,38 @@ TEST_F(JackTest, AStoppedServerNeverHangsQob) {
     EXPECT_EQ(ports.status, 1);
     EXPECT_TRUE(ports.err.contains("does not answer")) << ports.err.toStdString();
 
-    for (const int signal : {SIGINT, SIGTERM}) {
-        SCOPED_TRACE(signal == SIGINT ? "Ctrl-C" : "SIGTERM");
-        QProcess send;
-        startQob(send, {"send", kDefault, "--port", "0", "--api", "jack"}, server.env());
-        ASSERT_TRUE(send.waitForStarted());
-        QThread::msleep(500);
-        ::kill(static_cast<pid_t>(send.processId()), signal);
-        ASSERT_TRUE(send.waitForFinished(kProcessTimeout)) << "the signal was not answered";
-        EXPECT_EQ(send.exitCode(), 1);
-        EXPECT_TRUE(QString::fromLocal8Bit(send.readAllStandardError()).contains("interrupted"));
-    }
+    struct Case {
+        QStringList args;
+        const char* said;
+        int status;
+    };
+    const Case cases[] = {
+        {{"send", kDefault, "--port", "0", "--api", "jack"}, "interrupted", 1},
+        {{"monitor", "--api", "jack"}, "interrupted", 1},
+    };
+    for (const Case& c : cases)
+        for (const int signal : {SIGINT, SIGTERM}) {
+            SCOPED_TRACE(c.args.join(' ').toStdString() +
+                         (signal == SIGINT ? " Ctrl-C" : " SIGTERM"));
+            QProcess qobProcess;
+            startQob(qobProcess, c.args, server.env());
+            ASSERT_TRUE(qobProcess.waitForStarted());
+            QThread::msleep(500);
+            ::kill(static_cast<pid_t>(qobProcess.processId()), signal);
+            const Outcome o = finish(qobProcess, kProcessTimeout);
+            EXPECT_EQ(o.status, c.status) << "the signal was not answered";
+            EXPECT_TRUE(o.err.contains(c.said)) << o.err.toStdString();
+        }
+    // Listening when the server stops: the close, which would wait for it, is not waited for.
+    server.resume();
+    QProcess monitor;
+    monitor.setReadChannel(QProcess::StandardError); // where it says it is listening
+    startQob(monitor, {"monitor", "--api", "jack"}, server.env());
+    ASSERT_TRUE(monitor.waitForReadyRead(kProcessTimeout)) << "it did not start listening";
+    server.pause();
+    ::kill(static_cast<pid_t>(monitor.processId()), SIGTERM);
+    EXPECT_TRUE(monitor.waitForFinished(3000)) << "the close held qob monitor up";
+    EXPECT_TRUE(QString::fromUtf8(monitor.readAllStandardError()).contains("0 messages"));
     server.resume();
 }
 
