@@ -2,16 +2,15 @@
 // Listening: a JACK event to the line `qob monitor` prints, a dense stream through it for ten
 // seconds, and the editor following a sweep (message to panel, and the event loop meanwhile).
 // The JACK parts run under scripts/with-jack.sh.
+#include "bench/LoopStall.h"
 #include "tests/support/FakeMidi.h"
 #include "tests/support/JackSender.h"
 #include "ui/main/frmMain.h"
 #include "ui/midisetup/MidiListener.h"
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -138,19 +137,12 @@ void BM_EditorFollowsASweep(benchmark::State& state) {
             }
             done = true;
         });
-        QElapsedTimer clock;
-        clock.start();
-        qint64 last = clock.nsecsElapsed();
-        QTimer tick;
-        tick.setInterval(1);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            worstStall = std::max(worstStall, (now - last) / 1e6);
-            last = now;
-        });
-        tick.start();
-        while (!done)
-            QTest::qWait(5);
+        {
+            const bench::LoopStall stall(1);
+            while (!done)
+                QTest::qWait(5);
+            worstStall = std::max(worstStall, stall.worstMs());
+        }
         sweep.join();
         // Single messages now and then: each waits for the next frame.
         latencies.clear();

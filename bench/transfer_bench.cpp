@@ -3,6 +3,7 @@
 // scripts/with-pipewire.sh): the gaps between blocks on the receiver's frame clock, first to
 // last block, the clock-paced path of the ALSA port, and how long the editor's event loop
 // stalls while a send runs.
+#include "bench/LoopStall.h"
 #include "device/DeviceDump.h"
 #include "device/DumpTransfer.h"
 #include "device/RtMidiPort.h"
@@ -166,25 +167,13 @@ void BM_EditorEventLoopDuringSend(benchmark::State& state) {
 
     double worstStall = 0;
     for (auto _ : state) {
-        QElapsedTimer clock;
-        clock.start();
+        const bench::LoopStall stall(0);
         window.SendDeviceDump();
         const auto* sender = window.findChild<DumpSender*>();
-        qint64 last = clock.nsecsElapsed();
-        double stall = 0;
-        QTimer tick;
-        tick.setInterval(0);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            stall = std::max(stall, (now - last) / 1e6);
-            last = now;
-        });
-        tick.start();
         while (sender && sender->isRunning())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        tick.stop();
-        state.SetIterationTime(clock.nsecsElapsed() / 1e9);
-        worstStall = std::max(worstStall, stall);
+        state.SetIterationTime(stall.elapsedSeconds());
+        worstStall = std::max(worstStall, stall.worstMs());
     }
     window.closeMidiPort();
     calls->waitUntilIdle(20000);

@@ -3,6 +3,7 @@
 
 #include "device/JackMidiIn.h"
 #include "device/MidiInStream.h"
+#include "device/ServiceChoice.h"
 
 #include <RtMidi.h>
 
@@ -199,34 +200,19 @@ private:
     AlsaInBackendFactory m_factory;
 };
 
-// ALSA where the kernel offers its sequencer, else JACK; a JACK failure also says why ALSA was
-// passed over.
+// ALSA where the kernel offers its sequencer, else JACK.
 class AutomaticInService : public MidiInService {
 public:
     PortListing listSources() override {
-        return first([](MidiInService& s) { return s.listSources(); });
+        return alsaElseJack<MidiInService>(*m_alsa, *m_jack,
+                                           [](MidiInService& s) { return s.listSources(); });
     }
     InputOpenResult openNamed(const std::string& name) override {
-        return first([&name](MidiInService& s) { return s.openNamed(name); });
+        return alsaElseJack<MidiInService>(*m_alsa, *m_jack,
+                                           [&name](MidiInService& s) { return s.openNamed(name); });
     }
 
 private:
-    template <typename Call>
-    std::invoke_result_t<const Call&, MidiInService&> first(const Call& call) {
-        std::string alsaWhy;
-        if (alsaSequencerPresent(alsaWhy)) {
-            auto result = call(*m_alsa);
-            if (result.status.code != kMidiNoService)
-                return result;
-            alsaWhy = result.status.detail;
-        }
-        auto result = call(*m_jack);
-        if (result.status.code == kMidiNoService)
-            result.status.detail = "No MIDI service is running: for ALSA, " + alsaWhy +
-                                   "; for JACK, " + result.status.detail + ".";
-        return result;
-    }
-
     std::shared_ptr<MidiInService> m_alsa = makeAlsaMidiInService();
     std::shared_ptr<MidiInService> m_jack = makeJackMidiInService();
 };

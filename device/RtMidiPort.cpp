@@ -3,6 +3,7 @@
 
 #include "device/AlsaSubscribers.h"
 #include "device/JackMidiPort.h"
+#include "device/ServiceChoice.h"
 
 #include <RtMidi.h>
 
@@ -222,37 +223,19 @@ public:
 class AutomaticService : public MidiOutService {
 public:
     PortListing listPorts() override {
-        return firstService([](MidiOutService& s) { return s.listPorts(); });
+        return alsaElseJack<MidiOutService>(m_alsa, *m_jack,
+                                            [](MidiOutService& s) { return s.listPorts(); });
     }
     OpenResult open(int device) override {
-        return firstService([device](MidiOutService& s) { return s.open(device); });
+        return alsaElseJack<MidiOutService>(m_alsa, *m_jack,
+                                            [device](MidiOutService& s) { return s.open(device); });
     }
     OpenResult openNamed(const std::string& name) override {
-        return firstService([&name](MidiOutService& s) { return s.openNamed(name); });
+        return alsaElseJack<MidiOutService>(
+            m_alsa, *m_jack, [&name](MidiOutService& s) { return s.openNamed(name); });
     }
 
 private:
-    // ALSA where it answers, else JACK; a JACK failure also says why ALSA was passed over.
-    template <typename Call>
-    std::invoke_result_t<const Call&, MidiOutService&> firstService(const Call& call) {
-        std::string alsaWhy;
-        if (alsaSequencerPresent(alsaWhy)) {
-            auto result = call(m_alsa);
-            if (result.status.code != kMidiNoService)
-                return result;
-            alsaWhy = result.status.detail;
-        }
-        auto result = call(*m_jack);
-        explain(result.status, alsaWhy);
-        return result;
-    }
-
-    static void explain(MidiStatus& status, const std::string& alsaWhy) {
-        if (status.code == kMidiNoService)
-            status.detail = "No MIDI service is running: for ALSA, " + alsaWhy + "; for JACK, " +
-                            status.detail + ".";
-    }
-
     AlsaService m_alsa;
     std::shared_ptr<MidiOutService> m_jack = makeJackMidiService();
 };

@@ -5,7 +5,6 @@
 
 #include <memory>
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace qob {
@@ -16,10 +15,6 @@ enum class MidiApiChoice { Automatic, Alsa, Jack };
 
 // "alsa" or "jack"; nothing for any other word.
 std::optional<MidiApiChoice> midiApiFromName(std::string_view name);
-
-// Whether the kernel offers the ALSA sequencer; without it ALSA's attempt only fails noisily.
-// `why` says so when not.
-bool alsaSequencerPresent(std::string& why);
 
 // The system's MIDI output: the ALSA sequencer through RtMidi, paced on the steady clock, or
 // JACK through a client of our own. Every listing and every open looks for the service afresh,

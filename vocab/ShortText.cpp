@@ -2,6 +2,7 @@
 #include "vocab/ShortText.h"
 
 #include "model/ElementNames.h"
+#include "model/NumberText.h"
 #include "vocab/Text.h"
 
 #include <array>
@@ -90,13 +91,11 @@ std::string shortEventText(const ElementAssignment& record) {
 }
 
 std::string hexBytes(std::span<const std::uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
     for (const std::uint8_t b : bytes) {
         if (!text.empty())
             text += ' ';
-        text += kDigits[b >> 4];
-        text += kDigits[b & 0x0F];
+        text += hexByte(b);
     }
     return text;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/JackReceiver.h"
 
+#include "tests/support/JackTestClient.h"
+
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
@@ -64,25 +66,10 @@ struct JackReceiver::Impl {
 };
 
 JackReceiver::JackReceiver(const std::string& clientName) : m_impl(std::make_unique<Impl>()) {
-    jack_status_t status{};
-    m_impl->jack = jack_client_open(clientName.c_str(),
-                                    jack_options_t(JackNoStartServer | JackUseExactName), &status);
-    if (!m_impl->jack) {
-        m_error = "no JACK server, or the name " + clientName + " is taken";
-        return;
-    }
-    m_impl->in = jack_port_register(m_impl->jack, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    if (!m_impl->in) {
-        m_error = "the server gave no input port";
-        return;
-    }
-    jack_set_process_callback(m_impl->jack, &Impl::onProcess, m_impl.get());
-    jack_set_xrun_callback(m_impl->jack, &Impl::onXrun, m_impl.get());
-    if (jack_activate(m_impl->jack) != 0) {
-        m_error = "the server would not run the receiver";
-        return;
-    }
-    m_portName = clientName + ":in";
+    m_error = startTestClient(clientName, "in", JackPortIsInput, &Impl::onProcess, m_impl.get(),
+                              m_impl->jack, m_impl->in, &Impl::onXrun);
+    if (m_error.empty())
+        m_portName = clientName + ":in";
 }
 
 JackReceiver::~JackReceiver() {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/JackSender.h"
 
+#include "tests/support/JackTestClient.h"
+
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
@@ -48,25 +50,10 @@ struct JackSender::Impl {
 };
 
 JackSender::JackSender(const std::string& clientName) : m_impl(std::make_unique<Impl>()) {
-    jack_status_t status{};
-    m_impl->jack = jack_client_open(clientName.c_str(),
-                                    jack_options_t(JackNoStartServer | JackUseExactName), &status);
-    if (!m_impl->jack) {
-        m_error = "no JACK server, or the name " + clientName + " is taken";
-        return;
-    }
-    m_impl->out =
-        jack_port_register(m_impl->jack, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (!m_impl->out) {
-        m_error = "the server gave no output port";
-        return;
-    }
-    jack_set_process_callback(m_impl->jack, &Impl::onProcess, m_impl.get());
-    if (jack_activate(m_impl->jack) != 0) {
-        m_error = "the server would not run the sender";
-        return;
-    }
-    m_portName = jack_port_name(m_impl->out);
+    m_error = startTestClient(clientName, "out", JackPortIsOutput, &Impl::onProcess, m_impl.get(),
+                              m_impl->jack, m_impl->out);
+    if (m_error.empty())
+        m_portName = jack_port_name(m_impl->out);
 }
 
 JackSender::~JackSender() {

@@ -45,6 +45,9 @@ public:
         start();
     }
     ~OwnServer() {
+        // A stopped server (a test that failed before it resumed it) could not end itself and
+        // would be killed, leaving its entry in JACK's table of servers, which holds only eight.
+        resume();
         if (m_killed) { // a server that starts under the same name clears what was left
             start();
             m_killed = false;
@@ -63,7 +66,10 @@ public:
     bool ready() const { return m_ready; }
     bool synchronous() const { return m_mode == Mode::Synchronous; }
     void pause() { ::kill(static_cast<pid_t>(m_jackd.processId()), SIGSTOP); }
-    void resume() { ::kill(static_cast<pid_t>(m_jackd.processId()), SIGCONT); }
+    void resume() {
+        if (m_jackd.processId() > 0) // never 0: that would signal our whole process group
+            ::kill(static_cast<pid_t>(m_jackd.processId()), SIGCONT);
+    }
     void kill() {
         resume();
         m_jackd.kill();

@@ -24,15 +24,18 @@ LocateRing::LocateRing(QWidget* picture) : QObject(picture), m_picture(picture) 
     m_fade.setEndValue(0.0);
     m_fade.setDuration(kFadeMs);
     m_fade.setEasingCurve(QEasingCurve::InQuad);
-    const auto repaint = [this] {
-        m_picture->update(ringRect().adjusted(-kWidth, -kWidth, kWidth, kWidth).toAlignedRect());
-    };
+    const auto repaint = [this] { m_picture->update(paintedRect()); };
     connect(&m_fade, &QVariantAnimation::valueChanged, this, repaint);
     connect(&m_fade, &QVariantAnimation::finished, this, repaint);
 }
 
 QRectF LocateRing::ringRect() const {
     return m_region.adjusted(-kGap, -kGap, kGap, kGap);
+}
+
+// The ring with its dark edge, in whole pixels.
+QRect LocateRing::paintedRect() const {
+    return ringRect().adjusted(-kWidth, -kWidth, kWidth, kWidth).toAlignedRect();
 }
 
 void LocateRing::mark(int element, bool channelShift) {
@@ -43,7 +46,7 @@ void LocateRing::mark(int element, bool channelShift) {
         return;
     const QRectF region(QPointF(r->left, r->top), QPointF(r->right, r->bottom));
     if (visible() && region != m_region)
-        m_picture->update(ringRect().adjusted(-kWidth, -kWidth, kWidth, kWidth).toAlignedRect());
+        m_picture->update(paintedRect());
     m_region = region;
     m_round = r->kind == RegionKind::Wheel;
     m_fade.stop();

@@ -27,6 +27,7 @@ public:
 
 private:
     QRectF ringRect() const;
+    QRect paintedRect() const;
 
     QWidget* m_picture;
     QVariantAnimation m_fade;

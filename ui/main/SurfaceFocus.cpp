@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <tuple>
+#include <utility>
 
 namespace qob {
 namespace {
@@ -192,22 +193,18 @@ void SurfaceFocus::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
         return;
     }
-    const auto go = [this](Direction d) {
-        setCurrent(neighbourTable()[static_cast<std::size_t>(m_current)][static_cast<int>(d)]);
-    };
+    static constexpr std::pair<int, Direction> kArrows[] = {{Qt::Key_Left, Direction::Left},
+                                                            {Qt::Key_Right, Direction::Right},
+                                                            {Qt::Key_Up, Direction::Up},
+                                                            {Qt::Key_Down, Direction::Down}};
+    for (const auto& [key, direction] : kArrows)
+        if (event->key() == key) {
+            setCurrent(neighbourTable()[static_cast<std::size_t>(m_current)]
+                                       [static_cast<std::size_t>(direction)]);
+            event->accept();
+            return;
+        }
     switch (event->key()) {
-    case Qt::Key_Left:
-        go(Direction::Left);
-        break;
-    case Qt::Key_Right:
-        go(Direction::Right);
-        break;
-    case Qt::Key_Up:
-        go(Direction::Up);
-        break;
-    case Qt::Key_Down:
-        go(Direction::Down);
-        break;
     case Qt::Key_Home:
         setCurrent(0);
         break;
