@@ -52,8 +52,10 @@ public:
             start();
             m_killed = false;
         }
+        // A server whose client vanished while it was stopped waits out the client's 5 s
+        // timeout before it ends; killed earlier, it would leave its table entry behind.
         m_jackd.terminate();
-        if (!m_jackd.waitForFinished(5000))
+        if (!m_jackd.waitForFinished(10000))
             m_jackd.kill();
         m_jackd.waitForFinished(5000);
         QDir shm(QStringLiteral("/dev/shm"));
